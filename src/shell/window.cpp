@@ -1,0 +1,26 @@
+#include "shell/window.h"
+
+#include <GL/freeglut.h>
+
+namespace {
+
+constexpr int kDefaultWindowSide = 300;  // pixels; GLUT's own default
+constexpr int kMaxWindowSide = 32767;    // X protocol: sizes are CARD16, drawn at INT16 offsets
+
+constexpr bool usableSide(int pixels) { return pixels >= 1 && pixels <= kMaxWindowSide; }
+
+}  // namespace
+
+void init() {
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  // Without it the face submitted last would cover nearer ones; the window has a depth buffer.
+  glEnable(GL_DEPTH_TEST);
+}
+
+void keepInitialWindowSizeUsable() {
+  // freeglut turns "-geometry +5+5", "-geometry garbage" or "0x0" into 0 x 0, which
+  // window creation dies on with BadValue.
+  if (!usableSide(glutGet(GLUT_INIT_WINDOW_WIDTH)) || !usableSide(glutGet(GLUT_INIT_WINDOW_HEIGHT))) {
+    glutInitWindowSize(kDefaultWindowSide, kDefaultWindowSide);
+  }
+}

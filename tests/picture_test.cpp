@@ -1,0 +1,160 @@
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <ostream>
+#include <string>
+
+#include "gl_test.h"
+#include "scene/angles.h"
+#include "scene/scene.h"
+#include "shell/window.h"
+
+namespace {
+
+// An independent ray-cast of the solid cube: eye at the origin looking down -Z,
+// 40 degree vertical field of view, cube of half-side 2 centred 10.5 ahead,
+// turned about X, then Y, then Z as seen from the eye.
+struct Vec {
+  double x, y, z;
+};
+
+Vec rotated(Vec v, double degrees, int axis) {
+  const double a = degrees * std::acos(-1.0) / 180.0;
+  const double c = std::cos(a);
+  const double s = std::sin(a);
+  switch (axis) {
+    case 0:
+      return {v.x, c * v.y - s * v.z, s * v.y + c * v.z};
+    case 1:
+      return {c * v.x + s * v.z, v.y, -s * v.x + c * v.z};
+    default:
+      return {c * v.x - s * v.y, s * v.x + c * v.y, v.z};
+  }
+}
+
+// Eye space to the cube's own frame, in which it spans -2..+2.
+Vec intoCube(Vec v, const std::array<double, 3>& angles) {
+  return rotated(rotated(rotated(v, -angles[0], 0), -angles[1], 1), -angles[2], 2);
+}
+
+constexpr int kNothing = -1;
+
+// Face hit first by the eye ray through viewport point (px, py): 2 * axis + (side > 0).
+int faceSeenAt(double px, double py, int width, int height, const std::array<double, 3>& angles) {
+  const double tanHalfFov = std::tan(20.0 * std::acos(-1.0) / 180.0);
+  const double aspect = double(width) / double(height);
+  const Vec o = intoCube({0.0, 0.0, 10.5}, angles);
+  const Vec d =
+      intoCube({(2.0 * px / width - 1.0) * tanHalfFov * aspect, (2.0 * py / height - 1.0) * tanHalfFov, -1.0}, angles);
+  const std::array<double, 3> origin{o.x, o.y, o.z};
+  const std::array<double, 3> direction{d.x, d.y, d.z};
+  double entry = -1e300;
+  double exit = 1e300;
+  int face = kNothing;
+  for (int axis = 0; axis < 3; ++axis) {
+    const double near = (-std::copysign(2.0, direction[axis]) - origin[axis]) / direction[axis];
+    const double far = (std::copysign(2.0, direction[axis]) - origin[axis]) / direction[axis];
+    if (near > entry) {
+      entry = near;
+      face = 2 * axis + (direction[axis] < 0 ? 1 : 0);
+    }
+    exit = std::min(exit, far);
+  }
+  return entry < exit ? face : kNothing;
+}
+
+// RGB per face index: -X blue, +X magenta, -Y orange, +Y green, -Z yellow, +Z red.
+constexpr std::array<std::array<int, 3>, 6> kFaceColours{
+    {{0, 0, 255}, {255, 0, 255}, {255, 128, 0}, {0, 255, 0}, {255, 255, 0}, {255, 0, 0}}};
+
+struct View {
+  const char* name;
+  int width, height;
+  std::array<float, 3> angles;
+  long idleSteps;  // when non-zero, reach the angles by stepping and let animation() draw
+};
+
+std::ostream& operator<<(std::ostream& out, const View& v) {
+  return out << v.width << "x" << v.height << " at (" << v.angles[0] << ", " << v.angles[1] << ", " << v.angles[2]
+             << ")";
+}
+
+class Picture : public GlTest, public ::testing::WithParamInterface<View> {
+ protected:
+  void SetUp() override {
+    GlTest::SetUp();
+    init();
+    const View& view = GetParam();
+    reshape(view.width, view.height);
+    for (long step = 1; step < view.idleSteps; ++step) {
+      advanceAngles();
+    }
+    if (view.idleSteps > 0) {
+      animation();
+    } else {
+      xRotated = view.angles[0];
+      yRotated = view.angles[1];
+      zRotated = view.angles[2];
+      DrawCube();
+    }
+  }
+};
+
+TEST_P(Picture, EveryPixelShowsTheNearestFace) {
+  const View& view = GetParam();
+  const std::array<double, 3> angles{xRotated, yRotated, zRotated};
+  const auto pixels = readPixels(view.width, view.height);
+  int compared = 0;
+  int matching = 0;
+  int cube = 0;
+  for (int y = 0; y < view.height; ++y) {
+    for (int x = 0; x < view.width; ++x) {
+      const int face = faceSeenAt(x + 0.5, y + 0.5, view.width, view.height, angles);
+      bool interior = true;  // a pixel near an edge may fairly go either way
+      for (const auto& [dx, dy] : {std::array{-1.0, 0.0}, {2.0, 0.0}, {0.0, -1.0}, {0.0, 2.0}}) {
+        interior = interior && faceSeenAt(x + dx, y + dy, view.width, view.height, angles) == face;
+      }
+      if (!interior) {
+        continue;
+      }
+      const std::array<int, 3> want = face == kNothing ? std::array<int, 3>{0, 0, 0} : kFaceColours.at(face);
+      const std::uint8_t* got = &pixels[4 * (static_cast<std::size_t>(y) * view.width + x)];
+      bool same = true;
+      for (int c = 0; c < 3; ++c) {
+        same = same && std::abs(got[c] - want[c]) <= 2;
+      }
+      ++compared;
+      matching += same ? 1 : 0;
+      cube += face == kNothing ? 0 : 1;
+    }
+  }
+  EXPECT_GT(cube, view.width * view.height / 20) << "the cube should fill a good share of the picture";
+  EXPECT_GE(matching, compared * 0.995) << matching << " of " << compared << " pixels match";
+}
+
+TEST_P(Picture, RepaintingDrawsTheSameFrameWithoutTurning) {
+  const View& view = GetParam();
+  const auto first = readPixels(view.width, view.height);
+  const std::array<float, 3> angles{xRotated, yRotated, zRotated};
+  DrawCube();
+  EXPECT_EQ(readPixels(view.width, view.height), first);
+  EXPECT_EQ((std::array<float, 3>{xRotated, yRotated, zRotated}), angles);
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, Picture,
+                         ::testing::Values(View{"SquareUnturned", 240, 240, {0, 0, 0}, 0},
+                                           View{"WideUnturned", 320, 200, {0, 0, 0}, 0},
+                                           View{"SquareTurned", 240, 240, {30, 45, 0}, 0},
+                                           View{"WideTurned", 320, 200, {123.4f, 261.7f, 0}, 0},
+                                           View{"TallTurnedAboutAllAxes", 200, 320, {300, 20, 75}, 0},
+                                           View{"WideAfterXWrapped", 320, 200, {0, 0, 0}, 25'000}),
+                         [](const ::testing::TestParamInfo<View>& param) { return std::string(param.param.name); });
+
+TEST(PictureOracle, SeesOnlyTheFrontFaceSquareOnWhenUnturned) {
+  EXPECT_EQ(faceSeenAt(120, 120, 240, 240, {0, 0, 0}), 5);
+  EXPECT_EQ(faceSeenAt(120, 2, 240, 240, {0, 0, 0}), kNothing);
+  EXPECT_EQ(faceSeenAt(120, 120, 240, 240, {0, 180, 0}), 4);
+  EXPECT_EQ(faceSeenAt(120, 120, 240, 240, {90, 0, 0}), 3);  // X turn brings the top to the eye
+}
+
+}  // namespace

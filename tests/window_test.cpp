@@ -1,0 +1,224 @@
+// gtest first: Xlib defines macros (None, Bool) that clash with its names.
+#include <gtest/gtest.h>
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+// clang-format on
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kPatience = 10s;  // guards against a hang; not a speed check
+
+// Runs argv as a child that dies with this process; extraFd stays open across exec.
+pid_t spawn(std::vector<std::string> argv, const std::string& display, int extraFd = -1) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    for (int fd = 3; fd < 256; ++fd) {
+      if (fd != extraFd) {
+        close(fd);
+      }
+    }
+    if (!display.empty()) {
+      setenv("DISPLAY", display.c_str(), 1);
+    }
+    std::vector<char*> args;
+    for (auto& arg : argv) {
+      args.push_back(arg.data());
+    }
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+// The real program on a private Xvfb of its own, seen through the X server.
+class Window : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    // -displayfd picks a free display number and writes it back when ready.
+    server_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-screen", "0", "1280x1024x24"},
+                    "", fds[1]);
+    close(fds[1]);
+    std::string number;
+    for (char c = 0; read(fds[0], &c, 1) == 1 && c != '\n';) {
+      number += c;
+    }
+    close(fds[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    display_ = ":" + number;
+    x_ = XOpenDisplay(display_.c_str());
+    ASSERT_NE(x_, nullptr);
+  }
+
+  static void TearDownTestSuite() {
+    if (x_ != nullptr) {
+      XCloseDisplay(x_);
+    }
+    kill(server_, SIGTERM);
+    waitpid(server_, nullptr, 0);
+  }
+
+  void TearDown() override {
+    if (cube_ > 0 && waitpid(cube_, nullptr, WNOHANG) == 0) {
+      kill(cube_, SIGKILL);
+      waitpid(cube_, nullptr, 0);
+    }
+  }
+
+  void start(std::vector<std::string> options) {
+    options.insert(options.begin(), CUBE_EXECUTABLE);
+    cube_ = spawn(options, display_);
+  }
+
+  static std::vector<::Window> windowsTitled(const char* title) {
+    ::Window root = 0;
+    ::Window parent = 0;
+    ::Window* children = nullptr;
+    unsigned count = 0;
+    std::vector<::Window> found;
+    XQueryTree(x_, DefaultRootWindow(x_), &root, &parent, &children, &count);
+    for (unsigned i = 0; i < count; ++i) {
+      char* name = nullptr;
+      if (XFetchName(x_, children[i], &name) != 0 && name != nullptr) {
+        if (std::string(name) == title) {
+          found.push_back(children[i]);
+        }
+        XFree(name);
+      }
+    }
+    XFree(children);
+    return found;
+  }
+
+  // The program's window once it is mapped and has been drawn into.
+  ::Window cubeWindow() {
+    for (const auto deadline = Clock::now() + kPatience; Clock::now() < deadline; std::this_thread::sleep_for(50ms)) {
+      EXPECT_TRUE(running()) << "the program ended";
+      const auto windows = windowsTitled("3D CUBE");
+      XWindowAttributes attributes{};
+      if (!windows.empty() && XGetWindowAttributes(x_, windows[0], &attributes) != 0 &&
+          attributes.map_state == IsViewable) {
+        std::this_thread::sleep_for(300ms);  // a few hundred frames
+        return windows[0];
+      }
+    }
+    ADD_FAILURE() << "no window titled \"3D CUBE\" appeared";
+    return 0;
+  }
+
+  bool running() const { return waitpid(cube_, nullptr, WNOHANG) == 0; }
+
+  static XWindowAttributes attributesOf(::Window window) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(x_, window, &attributes);
+    return attributes;
+  }
+
+  static std::vector<unsigned long> capture(::Window window) {
+    const XWindowAttributes a = attributesOf(window);
+    std::vector<unsigned long> pixels;
+    XImage* image = XGetImage(x_, window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+    for (int y = 0; image != nullptr && y < a.height; ++y) {
+      for (int x = 0; x < a.width; ++x) {
+        pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFFul);
+      }
+    }
+    if (image != nullptr) {
+      XDestroyImage(image);
+    }
+    return pixels;
+  }
+
+  static inline pid_t server_ = -1;
+  static inline std::string display_;
+  static inline Display* x_ = nullptr;
+  pid_t cube_ = -1;
+};
+
+TEST_F(Window, OpensOneTitledWindowAtItsPlaceInGlutsDefaultSize) {
+  start({});
+  const ::Window window = cubeWindow();
+  ASSERT_NE(window, 0u);
+  EXPECT_EQ(windowsTitled("3D CUBE").size(), 1u);
+  const XWindowAttributes a = attributesOf(window);
+  EXPECT_EQ((std::array{a.x, a.y, a.width, a.height}), (std::array{100, 100, 300, 300}));
+}
+
+TEST_F(Window, HonoursASizeFromTheGeometryOption) {
+  start({"-geometry", "640x480"});
+  const ::Window window = cubeWindow();
+  ASSERT_NE(window, 0u);
+  const XWindowAttributes a = attributesOf(window);
+  EXPECT_EQ((std::array{a.x, a.y, a.width, a.height}), (std::array{100, 100, 640, 480}));
+}
+
+TEST_F(Window, SurvivesGeometryOptionsThatGiveNoUsableSize) {
+  for (const char* geometry : {"+5+5", "garbage", "0x0", "100000x100000"}) {
+    SCOPED_TRACE(geometry);
+    start({"-geometry", geometry});
+    const ::Window window = cubeWindow();
+    ASSERT_NE(window, 0u);
+    const XWindowAttributes a = attributesOf(window);
+    EXPECT_EQ((std::array{a.width, a.height}), (std::array{300, 300}));
+    EXPECT_TRUE(running());
+    TearDown();
+  }
+}
+
+TEST_F(Window, ShowsTheCubeTurning) {
+  start({});
+  const ::Window window = cubeWindow();
+  ASSERT_NE(window, 0u);
+  const auto before = capture(window);
+  std::this_thread::sleep_for(500ms);
+  const auto after = capture(window);
+  ASSERT_EQ(before.size(), 300u * 300u);
+  const auto red = std::count(before.begin(), before.end(), 0xFF0000ul);
+  EXPECT_GT(red, 300 * 300 / 20) << "the front face should face the viewer early on";
+  EXPECT_EQ(before.front(), 0ul) << "black background";
+  EXPECT_NE(before, after);
+}
+
+TEST_F(Window, ClosingTheWindowEndsTheProgramWithStatusZero) {
+  start({});
+  const ::Window window = cubeWindow();
+  ASSERT_NE(window, 0u);
+  XEvent close{};
+  close.xclient.type = ClientMessage;
+  close.xclient.window = window;
+  close.xclient.message_type = XInternAtom(x_, "WM_PROTOCOLS", False);
+  close.xclient.format = 32;
+  close.xclient.data.l[0] = static_cast<long>(XInternAtom(x_, "WM_DELETE_WINDOW", False));
+  close.xclient.data.l[1] = CurrentTime;
+  XSendEvent(x_, window, False, NoEventMask, &close);
+  XFlush(x_);
+  int status = -1;
+  for (const auto deadline = Clock::now() + kPatience;
+       Clock::now() < deadline && waitpid(cube_, &status, WNOHANG) == 0;) {
+    std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  cube_ = -1;
+}
+
+}  // namespace
