@@ -54,21 +54,22 @@ int faceSeenAt(double px, double py, int width, int height, const std::array<dou
   double entry = -1e300;
   double exit = 1e300;
   int face = kNothing;
-  for (int axis = 0; axis < 3; ++axis) {
+  for (std::size_t axis = 0; axis < 3; ++axis) {
     const double near = (-std::copysign(2.0, direction[axis]) - origin[axis]) / direction[axis];
     const double far = (std::copysign(2.0, direction[axis]) - origin[axis]) / direction[axis];
     if (near > entry) {
       entry = near;
-      face = 2 * axis + (direction[axis] < 0 ? 1 : 0);
+      face = static_cast<int>(2 * axis) + (direction[axis] < 0 ? 1 : 0);
     }
     exit = std::min(exit, far);
   }
   return entry < exit ? face : kNothing;
 }
 
-// RGB per face index: -X blue, +X magenta, -Y orange, +Y green, -Z yellow, +Z red.
-constexpr std::array<std::array<int, 3>, 6> kFaceColours{
-    {{0, 0, 255}, {255, 0, 255}, {255, 128, 0}, {0, 255, 0}, {255, 255, 0}, {255, 0, 0}}};
+// RGB seen for face index + 1: nothing (black), -X blue, +X magenta, -Y orange, +Y green,
+// -Z yellow, +Z red.
+constexpr std::array<std::array<int, 3>, 7> kColours{
+    {{0, 0, 0}, {0, 0, 255}, {255, 0, 255}, {255, 128, 0}, {0, 255, 0}, {255, 255, 0}, {255, 0, 0}}};
 
 struct View {
   const char* name;
@@ -121,10 +122,11 @@ TEST_P(Picture, EveryPixelShowsTheNearestFace) {
       if (!interior) {
         continue;
       }
-      const std::array<int, 3> want = face == kNothing ? std::array<int, 3>{0, 0, 0} : kFaceColours.at(face);
-      const std::uint8_t* got = &pixels[4 * (static_cast<std::size_t>(y) * view.width + x)];
+      const auto& want = kColours.at(static_cast<std::size_t>(face + 1));
+      const std::uint8_t* got = &pixels[4 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(view.width) +
+                                             static_cast<std::size_t>(x))];
       bool same = true;
-      for (int c = 0; c < 3; ++c) {
+      for (std::size_t c = 0; c < 3; ++c) {
         same = same && std::abs(got[c] - want[c]) <= 2;
       }
       ++compared;
@@ -154,12 +156,5 @@ INSTANTIATE_TEST_SUITE_P(Views, Picture,
                                            View{"TallTurnedAboutAllAxes", 200, 320, {300, 20, 75}, 0},
                                            View{"WideAfterXWrapped", 320, 200, {0, 0, 0}, 25'000}),
                          [](const ::testing::TestParamInfo<View>& param) { return std::string(param.param.name); });
-
-TEST(PictureOracle, SeesOnlyTheFrontFaceSquareOnWhenUnturned) {
-  EXPECT_EQ(faceSeenAt(120, 120, 240, 240, {0, 0, 0}), 5);
-  EXPECT_EQ(faceSeenAt(120, 2, 240, 240, {0, 0, 0}), kNothing);
-  EXPECT_EQ(faceSeenAt(120, 120, 240, 240, {0, 180, 0}), 4);
-  EXPECT_EQ(faceSeenAt(120, 120, 240, 240, {90, 0, 0}), 3);  // X turn brings the top to the eye
-}
 
 }  // namespace
