@@ -40,10 +40,10 @@ Vec intoCube(Vec v, const std::array<double, 3>& angles) {
   return rotated(rotated(rotated(v, -angles[0], 0), -angles[1], 1), -angles[2], 2);
 }
 
-constexpr int kNothing = -1;
+constexpr std::size_t kNothing = 0;
 
-// Face hit first by the eye ray through viewport point (px, py): 2 * axis + (side > 0).
-int faceSeenAt(double px, double py, int width, int height, const std::array<double, 3>& angles) {
+// Face hit first by the eye ray through viewport point (px, py): 1 + 2 * axis + (side > 0).
+std::size_t faceSeenAt(double px, double py, int width, int height, const std::array<double, 3>& angles) {
   const double tanHalfFov = std::tan(20.0 * std::acos(-1.0) / 180.0);
   const double aspect = double(width) / double(height);
   const Vec o = intoCube({0.0, 0.0, 10.5}, angles);
@@ -53,20 +53,20 @@ int faceSeenAt(double px, double py, int width, int height, const std::array<dou
   const std::array<double, 3> direction{d.x, d.y, d.z};
   double entry = -1e300;
   double exit = 1e300;
-  int face = kNothing;
+  std::size_t face = kNothing;
   for (std::size_t axis = 0; axis < 3; ++axis) {
     const double near = (-std::copysign(2.0, direction[axis]) - origin[axis]) / direction[axis];
     const double far = (std::copysign(2.0, direction[axis]) - origin[axis]) / direction[axis];
     if (near > entry) {
       entry = near;
-      face = static_cast<int>(2 * axis) + (direction[axis] < 0 ? 1 : 0);
+      face = 1 + 2 * axis + (direction[axis] < 0 ? 1 : 0);
     }
     exit = std::min(exit, far);
   }
   return entry < exit ? face : kNothing;
 }
 
-// RGB seen for face index + 1: nothing (black), -X blue, +X magenta, -Y orange, +Y green,
+// RGB seen per face index: nothing (black), -X blue, +X magenta, -Y orange, +Y green,
 // -Z yellow, +Z red.
 constexpr std::array<std::array<int, 3>, 7> kColours{
     {{0, 0, 0}, {0, 0, 255}, {255, 0, 255}, {255, 128, 0}, {0, 255, 0}, {255, 255, 0}, {255, 0, 0}}};
@@ -112,9 +112,10 @@ TEST_P(Picture, EveryPixelShowsTheNearestFace) {
   int compared = 0;
   int matching = 0;
   int cube = 0;
+  const std::uint8_t* got = pixels.data();  // RGBA, bottom row first
   for (int y = 0; y < view.height; ++y) {
-    for (int x = 0; x < view.width; ++x) {
-      const int face = faceSeenAt(x + 0.5, y + 0.5, view.width, view.height, angles);
+    for (int x = 0; x < view.width; ++x, got += 4) {
+      const std::size_t face = faceSeenAt(x + 0.5, y + 0.5, view.width, view.height, angles);
       bool interior = true;  // a pixel near an edge may fairly go either way
       for (const auto& [dx, dy] : {std::array{-1.0, 0.0}, {2.0, 0.0}, {0.0, -1.0}, {0.0, 2.0}}) {
         interior = interior && faceSeenAt(x + dx, y + dy, view.width, view.height, angles) == face;
@@ -122,9 +123,7 @@ TEST_P(Picture, EveryPixelShowsTheNearestFace) {
       if (!interior) {
         continue;
       }
-      const auto& want = kColours.at(static_cast<std::size_t>(face + 1));
-      const std::uint8_t* got = &pixels[4 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(view.width) +
-                                             static_cast<std::size_t>(x))];
+      const auto& want = kColours.at(face);
       bool same = true;
       for (std::size_t c = 0; c < 3; ++c) {
         same = same && std::abs(got[c] - want[c]) <= 2;
