@@ -3,7 +3,7 @@
 # Debian packages to build and run the program; and the tests' extras: the scene tests
 # render off-screen through EGL, the program tests run it on Xvfb and look through Xlib.
 BUILD_PACKAGES=(cmake g++ make freeglut3-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri)
-TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 libx11-dev xvfb)
+TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 libx11-dev xvfb xauth)
 
 # Installs the packages of $@ that are missing; without root, says how and stops.
 need_packages() {

@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 // clang-format on
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -13,7 +14,11 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -23,16 +28,21 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using Args = std::vector<std::string>;
 
 constexpr auto kPatience = 10s;  // guards against a hang; not a speed check
 
-// Runs argv as a child that dies with this process; extraFd stays open across exec.
-pid_t spawn(std::vector<std::string> argv, const std::string& display, int extraFd = -1) {
+// Runs argv as a child that dies with this process. keepFd stays open across exec;
+// errorsTo, when given, receives its standard error.
+pid_t spawn(Args argv, const std::string& display, int keepFd = -1, const std::string& errorsTo = "") {
   const pid_t pid = fork();
   if (pid == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (!errorsTo.empty()) {
+      dup2(open(errorsTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+    }
     for (int fd = 3; fd < 256; ++fd) {
-      if (fd != extraFd) {
+      if (fd != keepFd) {
         close(fd);
       }
     }
@@ -51,58 +61,147 @@ pid_t spawn(std::vector<std::string> argv, const std::string& display, int extra
   return pid;
 }
 
-// The real program on a private Xvfb of its own, seen through the X server.
-class Window : public ::testing::Test {
- protected:
-  // Xvfb on the first display number from :100 up that nobody uses; -displayfd
-  // writes the number back once the server accepts clients.
-  static void SetUpTestSuite() {
-    for (int number = 100; number < 200 && x_ == nullptr; ++number) {
-      display_ = ":" + std::to_string(number);
+int runToEnd(const Args& argv) {
+  int status = -1;
+  waitpid(spawn(argv, ""), &status, 0);
+  return status;
+}
+
+// A private Xvfb, as xvfb-run sets one up: on the first display number from :100 up
+// that nobody uses, no TCP listener, and a fresh authorization cookie that only this
+// test process and its children know (XAUTHORITY).
+class XServer {
+ public:
+  XServer() {
+    static const struct Authority {
+      Authority() {
+        close(mkstemp(path.data()));
+        setenv("XAUTHORITY", path.c_str(), 1);
+      }
+      ~Authority() { std::remove(path.c_str()); }
+      std::string path = "/tmp/cube-test-auth-XXXXXX";
+    } authority;
+    for (int number = 100; number < 200 && display_.empty(); ++number) {
+      const std::string name = ":" + std::to_string(number);
       if (access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0) {
         continue;
       }
-      int fds[2];
-      ASSERT_EQ(pipe(fds), 0);
-      server_ = spawn(
-          {"Xvfb", display_, "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-screen", "0", "1280x1024x24"},
-          "", fds[1]);
-      close(fds[1]);
-      char ready = 0;
-      const bool started = read(fds[0], &ready, 1) == 1;
-      close(fds[0]);
-      if (started) {
-        x_ = XOpenDisplay(display_.c_str());
-      } else {
-        waitpid(server_, nullptr, 0);  // lost the number to another server: try the next
+      unsigned char random[16];
+      std::ifstream("/dev/urandom", std::ios::binary).read(reinterpret_cast<char*>(random), sizeof random);
+      std::string cookie;
+      for (const unsigned char byte : random) {
+        cookie += "0123456789abcdef"[byte >> 4];
+        cookie += "0123456789abcdef"[byte & 15];
       }
+      if (runToEnd({"xauth", "-q", "-f", authority.path, "add", name, ".", cookie}) != 0) {
+        break;
+      }
+      int ready[2];
+      if (pipe(ready) != 0) {
+        break;
+      }
+      // -displayfd writes the number back once the server accepts clients.
+      pid_ = spawn({"Xvfb", name, "-displayfd", std::to_string(ready[1]), "-nolisten", "tcp", "-auth", authority.path,
+                    "-screen", "0", "1280x1024x24"},
+                   "", ready[1], "/dev/null");
+      close(ready[1]);
+      std::string written;  // read it all: the server dies if its write fails
+      for (char c = 0; read(ready[0], &c, 1) == 1 && c != '\n';) {
+        written += c;
+      }
+      if (!written.empty()) {
+        display_ = name;
+      } else {
+        waitpid(pid_, nullptr, 0);  // lost the number to another server: try the next
+      }
+      close(ready[0]);
     }
-    ASSERT_NE(x_, nullptr) << "could not start Xvfb";
+  }
+
+  ~XServer() { stop(); }
+  XServer(const XServer&) = delete;
+  XServer& operator=(const XServer&) = delete;
+
+  // A killed server leaves its lock and socket behind; nobody else would reclaim them.
+  void stop(int signal = SIGTERM) {
+    if (!display_.empty() && kill(pid_, signal) == 0) {
+      waitpid(pid_, nullptr, 0);
+      std::remove(("/tmp/.X" + display_.substr(1) + "-lock").c_str());
+      std::remove(("/tmp/.X11-unix/X" + display_.substr(1)).c_str());
+    }
+  }
+
+  const std::string& display() const { return display_; }
+
+ private:
+  std::string display_;
+  pid_t pid_ = -1;
+};
+
+// The real program on a private X server, seen from outside through that server.
+class Window : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = std::make_unique<XServer>();
     // Asking after a window that died is an X error; the checks report it, Xlib must not exit.
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   }
+  static void TearDownTestSuite() { server_.reset(); }
 
-  static void TearDownTestSuite() {
-    if (x_ != nullptr) {
-      XCloseDisplay(x_);
-    }
-    kill(server_, SIGTERM);
-    waitpid(server_, nullptr, 0);
-  }
+  void SetUp() override { ASSERT_TRUE(connect(*server_)) << "no X server on \"" << server_->display() << "\""; }
 
   void TearDown() override {
+    stopProgram();
+    if (x_ != nullptr) {
+      XCloseDisplay(x_);
+      x_ = nullptr;
+    }
+    std::remove(errors_.c_str());
+  }
+
+  bool connect(const XServer& server) {
+    x_ = server.display().empty() ? nullptr : XOpenDisplay(server.display().c_str());
+    display_ = server.display();
+    return x_ != nullptr;
+  }
+
+  void start(Args options) {
+    options.insert(options.begin(), CUBE_EXECUTABLE);
+    cube_ = spawn(options, display_, -1, errors_);
+  }
+
+  void stopProgram() {
     if (cube_ > 0 && waitpid(cube_, nullptr, WNOHANG) == 0) {
       kill(cube_, SIGKILL);
       waitpid(cube_, nullptr, 0);
     }
+    cube_ = -1;
   }
 
-  void start(std::vector<std::string> options) {
-    options.insert(options.begin(), CUBE_EXECUTABLE);
-    cube_ = spawn(options, display_);
+  // Looks without reaping, so that ending() still gets the status.
+  bool running() const {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(cube_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
   }
 
-  static std::vector<::Window> windowsTitled(const char* title) {
+  // Waits for the program to end: its wait status, or -1 if it is still running.
+  int ending() {
+    int status = -1;
+    for (const auto deadline = Clock::now() + kPatience; Clock::now() < deadline; std::this_thread::sleep_for(20ms)) {
+      if (waitpid(cube_, &status, WNOHANG) == cube_) {
+        cube_ = -1;
+        return status;
+      }
+    }
+    return -1;
+  }
+
+  std::string standardError() const {
+    std::ifstream file(errors_);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  }
+
+  std::vector<::Window> windowsTitled(const char* title) const {
     ::Window root = 0;
     ::Window parent = 0;
     ::Window* children = nullptr;
@@ -122,17 +221,15 @@ class Window : public ::testing::Test {
     return found;
   }
 
-  // The program's window once it is mapped and has been drawn into.
+  // The program's window once it is viewable and has been drawn into for a while.
   ::Window cubeWindow() {
     for (const auto deadline = Clock::now() + kPatience; Clock::now() < deadline; std::this_thread::sleep_for(50ms)) {
       if (!running()) {
-        ADD_FAILURE() << "the program ended before its window showed";
+        ADD_FAILURE() << "the program ended before its window showed:\n" << standardError();
         return 0;
       }
       const auto windows = windowsTitled("3D CUBE");
-      XWindowAttributes attributes{};
-      if (!windows.empty() && XGetWindowAttributes(x_, windows[0], &attributes) != 0 &&
-          attributes.map_state == IsViewable) {
+      if (!windows.empty() && attributesOf(windows[0]).map_state == IsViewable) {
         std::this_thread::sleep_for(300ms);  // a few hundred frames
         return windows[0];
       }
@@ -141,15 +238,14 @@ class Window : public ::testing::Test {
     return 0;
   }
 
-  bool running() const { return waitpid(cube_, nullptr, WNOHANG) == 0; }
-
-  static XWindowAttributes attributesOf(::Window window) {
+  XWindowAttributes attributesOf(::Window window) const {
     XWindowAttributes attributes{};
     XGetWindowAttributes(x_, window, &attributes);
     return attributes;
   }
 
-  static std::vector<unsigned long> capture(::Window window) {
+  // The window's pixels as 0xRRGGBB, top row first.
+  std::vector<unsigned long> capture(::Window window) const {
     const XWindowAttributes a = attributesOf(window);
     std::vector<unsigned long> pixels;
     XImage* image = XGetImage(x_, window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
@@ -164,21 +260,21 @@ class Window : public ::testing::Test {
     return pixels;
   }
 
-  static inline pid_t server_ = -1;
-  static inline std::string display_;
-  static inline Display* x_ = nullptr;
+  static inline std::unique_ptr<XServer> server_;
+  Display* x_ = nullptr;
+  std::string display_;
+  std::string errors_ = "/tmp/cube-test-stderr-" + std::to_string(getpid());
   pid_t cube_ = -1;
 };
 
 // GLUT's default size, or a usable one from -geometry; never a crash on one it mangles.
 TEST_F(Window, OpensOneWindowAtItsPlaceSizedByGlutOrItsDefault) {
-  const std::vector<std::pair<std::vector<std::string>, std::array<int, 2>>> cases{
-      {{}, {300, 300}},
-      {{"-geometry", "640x480"}, {640, 480}},
-      {{"-geometry", "+5+5"}, {300, 300}},
-      {{"-geometry", "garbage"}, {300, 300}},
-      {{"-geometry", "0x0"}, {300, 300}},
-      {{"-geometry", "100000x100000"}, {300, 300}}};
+  const std::vector<std::pair<Args, std::array<int, 2>>> cases{{{}, {300, 300}},
+                                                               {{"-geometry", "640x480"}, {640, 480}},
+                                                               {{"-geometry", "+5+5"}, {300, 300}},
+                                                               {{"-geometry", "garbage"}, {300, 300}},
+                                                               {{"-geometry", "0x0"}, {300, 300}},
+                                                               {{"-geometry", "100000x100000"}, {300, 300}}};
   for (const auto& [options, size] : cases) {
     SCOPED_TRACE(options.empty() ? "no options" : options.back());
     start(options);
@@ -188,8 +284,18 @@ TEST_F(Window, OpensOneWindowAtItsPlaceSizedByGlutOrItsDefault) {
     const XWindowAttributes a = attributesOf(window);
     EXPECT_EQ((std::array{a.x, a.y, a.width, a.height}), (std::array{100, 100, size[0], size[1]}));
     EXPECT_TRUE(running());
-    TearDown();
+    stopProgram();
   }
+}
+
+// Flat faces, nothing lit or blended: black and the six face colours are all there is.
+void expectFlatColoursOnly(const std::vector<unsigned long>& pixels) {
+  const std::vector<unsigned long> palette{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
+                                           0xFFFF00, 0xFF00FF, 0xFF7F00, 0xFF8000};
+  const auto foreign = std::count_if(pixels.begin(), pixels.end(), [&](unsigned long pixel) {
+    return std::find(palette.begin(), palette.end(), pixel) == palette.end();
+  });
+  EXPECT_EQ(foreign, 0);
 }
 
 TEST_F(Window, ShowsTheSolidCubeTurning) {
@@ -214,17 +320,107 @@ TEST_F(Window, ShowsTheSolidCubeTurning) {
   std::this_thread::sleep_for(500ms);
   const auto after = capture(window);
   ASSERT_EQ(before.size(), 300u * 300u);
-  // Flat faces, nothing lit or blended: black and the six face colours are all there is,
-  // and the cube, turned any way, covers the centre.
-  const std::vector<unsigned long> palette{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
-                                           0xFFFF00, 0xFF00FF, 0xFF7F00, 0xFF8000};
-  const auto foreign = std::count_if(before.begin(), before.end(), [&](unsigned long pixel) {
-    return std::find(palette.begin(), palette.end(), pixel) == palette.end();
-  });
-  EXPECT_EQ(foreign, 0);
-  EXPECT_NE(before[150 * 300 + 150], 0ul);
+  expectFlatColoursOnly(before);
+  EXPECT_NE(before[150 * 300 + 150], 0ul) << "the cube, turned any way, covers the centre";
   EXPECT_EQ(before.front(), 0ul) << "black background";
   EXPECT_NE(before, after);
+}
+
+// After 200 resizes through extreme shapes, the picture fits the final 400 x 300 window:
+// turned any way, the cube's outline lies between the outlines of its inscribed sphere
+// (80 pixels from the centre, at 10.5 units and 40 degrees over 300 pixels) and its
+// circumscribed sphere (144 pixels), centred in the window.
+TEST_F(Window, FitsThePictureAfterAResizeStorm) {
+  start({});
+  const ::Window window = cubeWindow();
+  ASSERT_NE(window, 0u);
+  const std::vector<std::array<unsigned, 2>> sizes{{1, 1}, {4096, 4096}, {1, 600}, {600, 1}, {300, 300}, {1200, 90}};
+  for (std::size_t i = 0; i < 200; ++i) {
+    XResizeWindow(x_, window, sizes[i % sizes.size()][0], sizes[i % sizes.size()][1]);
+    XFlush(x_);
+    std::this_thread::sleep_for(10ms);
+  }
+  XResizeWindow(x_, window, 400, 300);
+  XSync(x_, False);
+  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(running()) << standardError();
+
+  const auto pixels = capture(window);
+  ASSERT_EQ(pixels.size(), 400u * 300u);
+  expectFlatColoursOnly(pixels);
+  std::array<int, 4> box{400, 300, -1, -1};  // left, top, right, bottom of the cube
+  for (int y = 0; y < 300; ++y) {
+    for (int x = 0; x < 400; ++x) {
+      if (pixels[static_cast<std::size_t>(y * 400 + x)] != 0) {
+        box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+      }
+    }
+  }
+  const double halfWidth = (box[2] - box[0] + 1) / 2.0;
+  const double halfHeight = (box[3] - box[1] + 1) / 2.0;
+  EXPECT_NEAR((box[0] + box[2] + 1) / 2.0, 200.0, 144 - halfWidth + 2) << "horizontally centred";
+  EXPECT_NEAR((box[1] + box[3] + 1) / 2.0, 150.0, 144 - halfHeight + 2) << "vertically centred";
+  for (const double half : {halfWidth, halfHeight}) {
+    EXPECT_GE(half, 78.0);
+    EXPECT_LE(half, 146.0);
+  }
+}
+
+TEST_F(Window, DrawsAgainAfterBeingHiddenAndShown) {
+  start({});
+  const ::Window window = cubeWindow();
+  ASSERT_NE(window, 0u);
+  XUnmapWindow(x_, window);
+  XSync(x_, False);
+  std::this_thread::sleep_for(300ms);
+  XMapWindow(x_, window);
+  XSync(x_, False);
+  ASSERT_EQ(cubeWindow(), window);
+  const auto before = capture(window);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_NE(capture(window), before);
+  EXPECT_TRUE(running());
+}
+
+// Whatever the command line, the program runs with a sane window or ends promptly
+// with GLUT's message; never by a signal, never hanging.
+TEST_F(Window, CopesWithAnyCommandLine) {
+  std::vector<Args> commandLines{{"-display"},
+                                 {"-display", ":999"},
+                                 {"-geometry"},
+                                 {"-foo", "--help", "-", "--"},
+                                 {std::string(100'000, 'x')},
+                                 Args(1000, "-iconic-not")};
+  for (const char* geometry : {"", "=", "x", "-1x-1", "640x", "x480", "1x1", "32767x1", "+99999+99999",
+                               "99999999999999999999x99999999999999999999"}) {
+    commandLines.push_back({"-geometry", geometry});
+  }
+  for (const Args& options : commandLines) {
+    SCOPED_TRACE(options.size() > 2 ? options[0] + " ... (" + std::to_string(options.size()) + " arguments)"
+                                    : options.front().substr(0, 20) + " " + options.back().substr(0, 45));
+    start(options);
+    std::this_thread::sleep_for(300ms);
+    if (running()) {
+      const ::Window window = cubeWindow();
+      ASSERT_NE(window, 0u);
+      const XWindowAttributes a = attributesOf(window);
+      EXPECT_TRUE(a.width >= 1 && a.width <= 32767 && a.height >= 1 && a.height <= 32767);
+      stopProgram();
+    } else {
+      const int status = ending();
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << "wait status " << status;
+      EXPECT_NE(standardError().find("freeglut"), std::string::npos) << standardError();
+    }
+  }
+}
+
+// With -gldebug, freeglut checks glGetError while it runs the program.
+TEST_F(Window, RaisesNoGlErrors) {
+  start({"-gldebug"});
+  ASSERT_NE(cubeWindow(), 0u);
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(running());
+  EXPECT_EQ(standardError().find("GL error"), std::string::npos) << standardError();
 }
 
 TEST_F(Window, ClosingTheWindowEndsTheProgramWithStatusZero) {
@@ -240,14 +436,22 @@ TEST_F(Window, ClosingTheWindowEndsTheProgramWithStatusZero) {
   close.xclient.data.l[1] = CurrentTime;
   XSendEvent(x_, window, False, NoEventMask, &close);
   XFlush(x_);
-  int status = -1;
-  for (const auto deadline = Clock::now() + kPatience;
-       Clock::now() < deadline && waitpid(cube_, &status, WNOHANG) == 0;) {
-    std::this_thread::sleep_for(20ms);
-  }
-  ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  cube_ = -1;
+  const int status = ending();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+}
+
+TEST_F(Window, EndsWithAnErrorWhenTheXServerDies) {
+  XServer doomed;
+  TearDown();
+  ASSERT_TRUE(connect(doomed));
+  start({});
+  ASSERT_NE(cubeWindow(), 0u);
+  XCloseDisplay(x_);  // before the server goes: Xlib would end this process too
+  x_ = nullptr;
+  doomed.stop(SIGKILL);
+  const int status = ending();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << "wait status " << status;
+  EXPECT_NE(standardError(), "");
 }
 
 }  // namespace
