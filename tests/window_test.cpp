@@ -309,7 +309,9 @@ TEST_F(Window, ShowsTheSolidCubeTurning) {
   int count = 0;
   const std::unique_ptr<XVisualInfo, int (*)(void*)> visual(XGetVisualInfo(x_, VisualIDMask, &wanted, &count), XFree);
   ASSERT_NE(visual, nullptr);
-  int rgba = 0, doubleBuffered = 1, depthBits = 0;
+  int rgba = 0;
+  int doubleBuffered = 1;
+  int depthBits = 0;
   glXGetConfig(x_, visual.get(), GLX_RGBA, &rgba);
   glXGetConfig(x_, visual.get(), GLX_DOUBLEBUFFER, &doubleBuffered);
   glXGetConfig(x_, visual.get(), GLX_DEPTH_SIZE, &depthBits);
@@ -349,9 +351,10 @@ TEST_F(Window, FitsThePictureAfterAResizeStorm) {
   ASSERT_EQ(pixels.size(), 400u * 300u);
   expectFlatColoursOnly(pixels);
   std::array<int, 4> box{400, 300, -1, -1};  // left, top, right, bottom of the cube
+  auto pixel = pixels.begin();  // top row first
   for (int y = 0; y < 300; ++y) {
-    for (int x = 0; x < 400; ++x) {
-      if (pixels[static_cast<std::size_t>(y * 400 + x)] != 0) {
+    for (int x = 0; x < 400; ++x, ++pixel) {
+      if (*pixel != 0) {
         box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
       }
     }
