@@ -4,6 +4,8 @@
 # render off-screen through EGL, the program tests run it on Xvfb and look through Xlib.
 BUILD_PACKAGES=(cmake g++ make freeglut3-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri)
 TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 libx11-dev xvfb xauth)
+# A private X server for the scripts that show the program.
+XVFB_PACKAGES=(xvfb xauth)
 
 # Installs the packages of $@ that are missing; without root, says how and stops.
 need_packages() {
@@ -30,22 +32,26 @@ build_into() {
   cmake --build "$dir" --parallel "$(nproc)"
 }
 
-# Starts a private Xvfb on a display number nobody uses, from :100 up (never :0);
-# exports DISPLAY and sets XVFB_PID. The caller stops it with stop_xvfb.
+# Starts a private Xvfb as xvfb-run does: on a display number nobody uses, from :100
+# up (never :0), listening on no TCP port, and accepting only clients that hold its
+# fresh authorization cookie. $1 is the screen size (default 1280x1024). Exports
+# DISPLAY and XAUTHORITY; the caller stops it with stop_xvfb.
 start_xvfb() {
-  local number ready
+  local screen=${1:-1280x1024} number ready
+  XVFB_AUTH=$(mktemp)
   ready=$(mktemp)
   for number in $(seq 100 199); do
     [ -e "/tmp/.X${number}-lock" ] || [ -e "/tmp/.X11-unix/X${number}" ] && continue
+    xauth -q -f "$XVFB_AUTH" add ":$number" . "$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
     # -displayfd writes the number back once the server accepts clients.
-    Xvfb ":$number" -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$ready" 2>/dev/null &
+    Xvfb ":$number" -displayfd 3 -nolisten tcp -auth "$XVFB_AUTH" -screen 0 "${screen}x24" 3>"$ready" 2>/dev/null &
     XVFB_PID=$!
-    while kill -0 "$XVFB_PID" 2>/dev/null && [ ! -s "$ready" ]; do
+    while kill -0 "$XVFB_PID" 2>/dev/null && [ "$(wc -l <"$ready")" -eq 0 ]; do
       sleep 0.05
     done
-    if [ -s "$ready" ]; then
+    if [ "$(wc -l <"$ready")" -gt 0 ]; then
       rm -f "$ready"
-      export DISPLAY=":$number"
+      export DISPLAY=":$number" XAUTHORITY="$XVFB_AUTH"
       return 0
     fi
   done
@@ -59,5 +65,6 @@ stop_xvfb() {
     kill "$XVFB_PID" 2>/dev/null || true
     wait "$XVFB_PID" 2>/dev/null || true
   fi
+  rm -f "${XVFB_AUTH:-}"
   XVFB_PID=
 }
