@@ -3,9 +3,10 @@
 # Debian packages to build and run the program; and the tests' extras: the scene tests
 # render off-screen through EGL, the program tests run it on Xvfb and look through Xlib.
 BUILD_PACKAGES=(cmake g++ make freeglut3-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri)
-TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 libx11-dev xvfb xauth)
+TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 libx11-dev xvfb xauth x11-utils dpkg-dev desktop-file-utils
+  appstream mandoc imagemagick)
 # A private X server for the scripts that show the program.
-XVFB_PACKAGES=(xvfb xauth)
+XVFB_PACKAGES=(xvfb xauth x11-utils)
 
 # Installs the packages of $@ that are missing; without root, says how and stops.
 need_packages() {
@@ -67,4 +68,32 @@ stop_xvfb() {
   fi
   rm -f "${XVFB_AUTH:-}"
   XVFB_PID=
+}
+
+# Starts a command in the background on $DISPLAY and waits up to 30 s for its "3D CUBE"
+# window; sets PROGRAM_PID. Fails if the command ends first or shows no window.
+start_program() {
+  "$@" &
+  PROGRAM_PID=$!
+  for _ in $(seq 300); do
+    xwininfo -name "3D CUBE" >/dev/null 2>&1 && return 0
+    kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "$1 ended before its window appeared" >&2; return 1; }
+    sleep 0.1
+  done
+  echo "no \"3D CUBE\" window from $1" >&2
+  return 1
+}
+
+stop_program() {
+  if [ -n "${PROGRAM_PID:-}" ]; then
+    kill "$PROGRAM_PID" 2>/dev/null || true
+    wait "$PROGRAM_PID" 2>/dev/null || true
+  fi
+  PROGRAM_PID=
+}
+
+# For `trap stop_all EXIT`: nothing the script started outlives it.
+stop_all() {
+  stop_program
+  stop_xvfb
 }

@@ -351,7 +351,7 @@ TEST_F(Window, FitsThePictureAfterAResizeStorm) {
   ASSERT_EQ(pixels.size(), 400u * 300u);
   expectFlatColoursOnly(pixels);
   std::array<int, 4> box{400, 300, -1, -1};  // left, top, right, bottom of the cube
-  auto pixel = pixels.begin();  // top row first
+  auto pixel = pixels.begin();               // top row first
   for (int y = 0; y < 300; ++y) {
     for (int x = 0; x < 400; ++x, ++pixel) {
       if (*pixel != 0) {
