@@ -40,12 +40,13 @@ build_into() {
 start_xvfb() {
   local screen=${1:-1280x1024} number ready
   XVFB_AUTH=$(mktemp)
+  XVFB_LOG=$(mktemp)
   ready=$(mktemp)
   for number in $(seq 100 199); do
     [ -e "/tmp/.X${number}-lock" ] || [ -e "/tmp/.X11-unix/X${number}" ] && continue
     xauth -q -f "$XVFB_AUTH" add ":$number" . "$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
     # -displayfd writes the number back once the server accepts clients.
-    Xvfb ":$number" -displayfd 3 -nolisten tcp -auth "$XVFB_AUTH" -screen 0 "${screen}x24" 3>"$ready" 2>/dev/null &
+    Xvfb ":$number" -displayfd 3 -nolisten tcp -auth "$XVFB_AUTH" -screen 0 "${screen}x24" 3>"$ready" 2>"$XVFB_LOG" &
     XVFB_PID=$!
     while kill -0 "$XVFB_PID" 2>/dev/null && [ "$(wc -l <"$ready")" -eq 0 ]; do
       sleep 0.05
@@ -61,12 +62,16 @@ start_xvfb() {
   exit 1
 }
 
+# Ends the background process $1 (if any) and reaps it.
+end_process() {
+  [ -n "$1" ] || return 0
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+
 stop_xvfb() {
-  if [ -n "${XVFB_PID:-}" ]; then
-    kill "$XVFB_PID" 2>/dev/null || true
-    wait "$XVFB_PID" 2>/dev/null || true
-  fi
-  rm -f "${XVFB_AUTH:-}"
+  end_process "${XVFB_PID:-}"
+  rm -f "${XVFB_AUTH:-}" "${XVFB_LOG:-}"
   XVFB_PID=
 }
 
@@ -77,18 +82,17 @@ start_program() {
   PROGRAM_PID=$!
   for _ in $(seq 300); do
     xwininfo -name "3D CUBE" >/dev/null 2>&1 && return 0
-    kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "$1 ended before its window appeared" >&2; return 1; }
-    sleep 0.1
+    kill -0 "$PROGRAM_PID" 2>/dev/null && sleep 0.1 && continue
+    echo "$1 ended before its window appeared; the X server $DISPLAY said:" >&2
+    cat "${XVFB_LOG:-/dev/null}" >&2
+    return 1
   done
   echo "no \"3D CUBE\" window from $1" >&2
   return 1
 }
 
 stop_program() {
-  if [ -n "${PROGRAM_PID:-}" ]; then
-    kill "$PROGRAM_PID" 2>/dev/null || true
-    wait "$PROGRAM_PID" 2>/dev/null || true
-  fi
+  end_process "${PROGRAM_PID:-}"
   PROGRAM_PID=
 }
 
