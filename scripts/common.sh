@@ -45,8 +45,10 @@ start_xvfb() {
   for number in $(seq 100 199); do
     [ -e "/tmp/.X${number}-lock" ] || [ -e "/tmp/.X11-unix/X${number}" ] && continue
     xauth -q -f "$XVFB_AUTH" add ":$number" . "$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
-    # -displayfd writes the number back once the server accepts clients.
-    Xvfb ":$number" -displayfd 3 -nolisten tcp -auth "$XVFB_AUTH" -screen 0 "${screen}x24" 3>"$ready" 2>"$XVFB_LOG" &
+    # -displayfd writes the number back once the server accepts clients; -noreset keeps
+    # it from resetting, and refusing connections meanwhile, whenever its last client goes.
+    Xvfb ":$number" -displayfd 3 -nolisten tcp -noreset -auth "$XVFB_AUTH" -screen 0 "${screen}x24" \
+      3>"$ready" 2>"$XVFB_LOG" &
     XVFB_PID=$!
     while kill -0 "$XVFB_PID" 2>/dev/null && [ "$(wc -l <"$ready")" -eq 0 ]; do
       sleep 0.05
@@ -83,7 +85,8 @@ start_program() {
   for _ in $(seq 300); do
     xwininfo -name "3D CUBE" >/dev/null 2>&1 && return 0
     kill -0 "$PROGRAM_PID" 2>/dev/null && sleep 0.1 && continue
-    echo "$1 ended before its window appeared; the X server $DISPLAY said:" >&2
+    echo "$1 ended before its window appeared; the X server $DISPLAY" \
+      "($(kill -0 "${XVFB_PID:-0}" 2>/dev/null && echo running || echo gone)) said:" >&2
     cat "${XVFB_LOG:-/dev/null}" >&2
     return 1
   done

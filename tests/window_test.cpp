@@ -101,8 +101,8 @@ class XServer {
         break;
       }
       // -displayfd writes the number back once the server accepts clients.
-      pid_ = spawn({"Xvfb", name, "-displayfd", std::to_string(ready[1]), "-nolisten", "tcp", "-auth", authority.path,
-                    "-screen", "0", "1280x1024x24"},
+      pid_ = spawn({"Xvfb", name, "-displayfd", std::to_string(ready[1]), "-nolisten", "tcp", "-noreset", "-auth",
+                    authority.path, "-screen", "0", "1280x1024x24"},
                    "", ready[1], "/dev/null");
       close(ready[1]);
       std::string written;  // read it all: the server dies if its write fails
