@@ -69,7 +69,8 @@ int runToEnd(const Args& argv) {
 
 // A private Xvfb, as xvfb-run sets one up: on the first display number from :100 up
 // that nobody uses, no TCP listener, and a fresh authorization cookie that only this
-// test process and its children know (XAUTHORITY).
+// test process and its children know (XAUTHORITY). With -displayfd the server takes no
+// lock file; another server on the same number makes it fail, and the next is tried.
 class XServer {
  public:
   XServer() {
@@ -83,7 +84,8 @@ class XServer {
     } authority;
     for (int number = 100; number < 200 && display_.empty(); ++number) {
       const std::string name = ":" + std::to_string(number);
-      if (access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0) {
+      const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
+      if (access(lock.c_str(), F_OK) == 0 || access(socketOf(name).c_str(), F_OK) == 0) {
         continue;
       }
       unsigned char random[16];
@@ -122,18 +124,19 @@ class XServer {
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;
 
-  // A killed server leaves its lock and socket behind; nobody else would reclaim them.
+  // A killed server leaves its socket file behind, which would keep the number taken.
   void stop(int signal = SIGTERM) {
     if (!display_.empty() && kill(pid_, signal) == 0) {
       waitpid(pid_, nullptr, 0);
-      std::remove(("/tmp/.X" + display_.substr(1) + "-lock").c_str());
-      std::remove(("/tmp/.X11-unix/X" + display_.substr(1)).c_str());
+      std::remove(socketOf(display_).c_str());
     }
   }
 
   const std::string& display() const { return display_; }
 
  private:
+  static std::string socketOf(const std::string& display) { return "/tmp/.X11-unix/X" + display.substr(1); }
+
   std::string display_;
   pid_t pid_ = -1;
 };
