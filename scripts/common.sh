@@ -3,8 +3,11 @@
 # Debian packages to build and run the program; and the tests' extras: the scene tests
 # render off-screen through EGL, the program tests run it on Xvfb and look through Xlib.
 BUILD_PACKAGES=(cmake g++ make freeglut3-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri)
-TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 libx11-dev xvfb xauth x11-utils dpkg-dev desktop-file-utils
-  appstream mandoc imagemagick)
+# CPack reads the binary's library dependencies with dpkg-shlibdeps, and finds the
+# binaries to read with file(1).
+PACKAGING_PACKAGES=(dpkg-dev file)
+TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 libx11-dev xvfb xauth x11-utils "${PACKAGING_PACKAGES[@]}"
+  desktop-file-utils appstream mandoc imagemagick)
 # A private X server for the scripts that show the program.
 XVFB_PACKAGES=(xvfb xauth x11-utils)
 

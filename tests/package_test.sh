@@ -8,7 +8,7 @@ source "$2/scripts/common.sh"
 work=$(mktemp -d)
 trap 'stop_all; rm -rf "$work"' EXIT
 
-(cd "$build" && cpack -B "$work/out" >/dev/null 2>&1)
+(cd "$build" && cpack -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; exit 1; }
 deb=$(ls "$work"/out/cube_*_*.deb)
 
 id=example.cube.Cube
