@@ -5,7 +5,9 @@
 namespace {
 
 constexpr int kDefaultWindowSide = 300;  // pixels; GLUT's own default
-constexpr int kMaxWindowSide = 32767;    // X protocol: sizes are CARD16, drawn at INT16 offsets
+// Mesa's largest framebuffer and viewport side; a bigger window is never drawn whole, and
+// presenting a frame of one (4 GiB at 32767 x 32767) aborts inside the X client library.
+constexpr int kMaxWindowSide = 16384;
 
 constexpr bool usableSide(int pixels) { return pixels >= 1 && pixels <= kMaxWindowSide; }
 
@@ -19,7 +21,7 @@ void init() {
 
 void keepInitialWindowSizeUsable() {
   // freeglut turns "-geometry +5+5", "-geometry garbage" or "0x0" into 0 x 0, which
-  // window creation dies on with BadValue.
+  // window creation dies on with BadValue; a side past the GL's limit dies at the first frame.
   if (!usableSide(glutGet(GLUT_INIT_WINDOW_WIDTH)) || !usableSide(glutGet(GLUT_INIT_WINDOW_HEIGHT))) {
     glutInitWindowSize(kDefaultWindowSide, kDefaultWindowSide);
   }
