@@ -21,7 +21,7 @@ void init() {
 
 void keepInitialWindowSizeUsable() {
   // freeglut turns "-geometry +5+5", "-geometry garbage" or "0x0" into 0 x 0, which
-  // window creation dies on with BadValue; a side past the GL's limit dies at the first frame.
+  // window creation dies on with BadValue; a side past kMaxWindowSide is never drawn whole.
   if (!usableSide(glutGet(GLUT_INIT_WINDOW_WIDTH)) || !usableSide(glutGet(GLUT_INIT_WINDOW_HEIGHT))) {
     glutInitWindowSize(kDefaultWindowSide, kDefaultWindowSide);
   }
