@@ -41,6 +41,6 @@ for size in 48 64 128 256; do
     { echo "icon $size is not ${size}x${size} with alpha" >&2; exit 1; }
 done
 
-start_xvfb
+start_desktop
 start_program "$work/root/usr/bin/cube"
 echo "cube $version: package, metadata and unpacked program all good"
