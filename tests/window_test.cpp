@@ -13,11 +13,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -31,21 +33,22 @@ using Args = std::vector<std::string>;
 
 constexpr auto kPatience = 10s;  // guards against a hang; not a speed check
 // Tall enough to see a window of the largest side the program accepts whole at (100, 100).
-constexpr const char* kScreen = "1280x16600x24";
+constexpr const char* kScreen = "1280x16600";
 
-// Runs argv as a child that dies with this process. keepFd stays open across exec;
-// errorsTo, when given, receives its standard error.
-pid_t spawn(Args argv, const std::string& display, int keepFd = -1, const std::string& errorsTo = "") {
+// Runs argv as a child that dies with this process. Its standard output goes to the
+// descriptor output, its standard error to the file errorsTo, when given.
+pid_t spawn(Args argv, const std::string& display, int output = -1, const std::string& errorsTo = "") {
   const pid_t pid = fork();
   if (pid == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (output >= 0) {
+      dup2(output, STDOUT_FILENO);
+    }
     if (!errorsTo.empty()) {
       dup2(open(errorsTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
     }
     for (int fd = 3; fd < 256; ++fd) {
-      if (fd != keepFd) {
-        close(fd);
-      }
+      close(fd);
     }
     if (!display.empty()) {
       setenv("DISPLAY", display.c_str(), 1);
@@ -62,97 +65,59 @@ pid_t spawn(Args argv, const std::string& display, int keepFd = -1, const std::s
   return pid;
 }
 
-int runToEnd(const Args& argv) {
-  int status = -1;
-  waitpid(spawn(argv, ""), &status, 0);
-  return status;
-}
-
-// A private Xvfb, as xvfb-run sets one up: on the first display number from :100 up
-// that nobody uses, no TCP listener, and a fresh authorization cookie that only this
-// test process and its children know (XAUTHORITY). With -displayfd the server takes no
-// lock file; another server on the same number makes it fail, and the next is tried.
-class XServer {
+// A private desktop, started by the same script every script uses: kind is bare,
+// depth16, depth30, openbox or weston. It prints its display and cookie file once X
+// clients can connect, and stops all it started when this ends it or dies.
+class Desktop {
  public:
-  XServer() {
-    static const struct Authority {
-      Authority() {
-        close(mkstemp(path.data()));
-        setenv("XAUTHORITY", path.c_str(), 1);
-      }
-      ~Authority() { std::remove(path.c_str()); }
-      std::string path = "/tmp/cube-test-auth-XXXXXX";
-    } authority;
-    for (int number = 100; number < 200 && display_.empty(); ++number) {
-      const std::string name = ":" + std::to_string(number);
-      const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-      if (access(lock.c_str(), F_OK) == 0 || access(socketOf(name).c_str(), F_OK) == 0) {
-        continue;
-      }
-      unsigned char random[16];
-      std::ifstream("/dev/urandom", std::ios::binary).read(reinterpret_cast<char*>(random), sizeof random);
-      std::string cookie;
-      for (const unsigned char byte : random) {
-        cookie += "0123456789abcdef"[byte >> 4];
-        cookie += "0123456789abcdef"[byte & 15];
-      }
-      if (runToEnd({"xauth", "-q", "-f", authority.path, "add", name, ".", cookie}) != 0) {
-        break;
-      }
-      int ready[2];
-      if (pipe(ready) != 0) {
-        break;
-      }
-      // -displayfd writes the number back once the server accepts clients.
-      pid_ = spawn({"Xvfb", name, "-displayfd", std::to_string(ready[1]), "-nolisten", "tcp", "-noreset", "-auth",
-                    authority.path, "-screen", "0", kScreen},
-                   "", ready[1], "/dev/null");
-      close(ready[1]);
-      std::string written;  // read it all: the server dies if its write fails
-      for (char c = 0; read(ready[0], &c, 1) == 1 && c != '\n';) {
-        written += c;
-      }
-      if (!written.empty()) {
-        display_ = name;
-      } else {
-        waitpid(pid_, nullptr, 0);  // lost the number to another server: try the next
-      }
-      close(ready[0]);
+  explicit Desktop(const std::string& kind) {
+    int line[2];
+    if (pipe(line) != 0) {
+      return;
     }
+    pid_ = spawn({CUBE_DESKTOP, kind, kScreen}, "", line[1], "/dev/null");
+    close(line[1]);
+    std::string text;
+    for (char c = 0; read(line[0], &c, 1) == 1 && c != '\n';) {
+      text += c;
+    }
+    close(line[0]);
+    std::istringstream(text) >> display_ >> authority_;
   }
 
-  ~XServer() { stop(); }
-  XServer(const XServer&) = delete;
-  XServer& operator=(const XServer&) = delete;
+  ~Desktop() { stop(SIGTERM); }
+  Desktop(const Desktop&) = delete;
+  Desktop& operator=(const Desktop&) = delete;
 
-  // A killed server leaves its socket file behind, which would keep the number taken.
-  void stop(int signal = SIGTERM) {
-    if (!display_.empty() && kill(pid_, signal) == 0) {
+  // SIGUSR1 kills its X server outright, as a crash would.
+  void stop(int signal) {
+    if (pid_ > 0 && kill(pid_, signal) == 0) {
       waitpid(pid_, nullptr, 0);
-      std::remove(socketOf(display_).c_str());
     }
+    pid_ = -1;
   }
 
   const std::string& display() const { return display_; }
+  const std::string& authority() const { return authority_; }
 
  private:
-  static std::string socketOf(const std::string& display) { return "/tmp/.X11-unix/X" + display.substr(1); }
-
   std::string display_;
+  std::string authority_;
   pid_t pid_ = -1;
 };
 
-// The real program on a private X server, seen from outside through that server.
+// The real program on a private desktop, seen from outside through its X server.
 class Window : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    server_ = std::make_unique<XServer>();
     // Asking after a window that died is an X error; the checks report it, Xlib must not exit.
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   }
-  static void TearDownTestSuite() { server_.reset(); }
 
-  void SetUp() override { ASSERT_TRUE(connect(*server_)) << "no X server on \"" << server_->display() << "\""; }
+  void SetUp() override {
+    desktop_ = std::make_unique<Desktop>(desktopKind());
+    ASSERT_TRUE(connect(*desktop_)) << "no " << desktopKind() << " desktop on \"" << desktop_->display() << "\"";
+  }
 
   void TearDown() override {
     stopProgram();
@@ -163,9 +128,13 @@ class Window : public ::testing::Test {
     std::remove(errors_.c_str());
   }
 
-  bool connect(const XServer& server) {
-    x_ = server.display().empty() ? nullptr : XOpenDisplay(server.display().c_str());
-    display_ = server.display();
+  virtual std::string desktopKind() const { return "bare"; }
+
+  // The program started next shows on this desktop too.
+  bool connect(const Desktop& desktop) {
+    setenv("XAUTHORITY", desktop.authority().c_str(), 1);
+    x_ = desktop.display().empty() ? nullptr : XOpenDisplay(desktop.display().c_str());
+    display_ = desktop.display();
     return x_ != nullptr;
   }
 
@@ -205,13 +174,14 @@ class Window : public ::testing::Test {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   }
 
-  std::vector<::Window> windowsTitled(const char* title) const {
+  // Searches the whole tree: a window manager puts the program's window in a frame.
+  std::vector<::Window> windowsTitled(const char* title, ::Window under = 0) const {
     ::Window root = 0;
     ::Window parent = 0;
     ::Window* children = nullptr;
     unsigned count = 0;
     std::vector<::Window> found;
-    XQueryTree(x_, DefaultRootWindow(x_), &root, &parent, &children, &count);
+    XQueryTree(x_, under != 0 ? under : DefaultRootWindow(x_), &root, &parent, &children, &count);
     for (unsigned i = 0; i < count; ++i) {
       char* name = nullptr;
       if (XFetchName(x_, children[i], &name) != 0 && name != nullptr) {
@@ -220,6 +190,8 @@ class Window : public ::testing::Test {
         }
         XFree(name);
       }
+      const auto inside = windowsTitled(title, children[i]);
+      found.insert(found.end(), inside.begin(), inside.end());
     }
     XFree(children);
     return found;
@@ -273,14 +245,14 @@ class Window : public ::testing::Test {
     return attributes;
   }
 
-  // The window's pixels as 0xRRGGBB, top row first.
+  // The window's pixels as its visual stores them, colour bits only, top row first.
   std::vector<unsigned long> capture(::Window window) const {
     const XWindowAttributes a = attributesOf(window);
     std::vector<unsigned long> pixels;
     XImage* image = XGetImage(x_, window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
     for (int y = 0; image != nullptr && y < a.height; ++y) {
       for (int x = 0; x < a.width; ++x) {
-        pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFFul);
+        pixels.push_back(XGetPixel(image, x, y) & (a.visual->red_mask | a.visual->green_mask | a.visual->blue_mask));
       }
     }
     if (image != nullptr) {
@@ -289,7 +261,7 @@ class Window : public ::testing::Test {
     return pixels;
   }
 
-  static inline std::unique_ptr<XServer> server_;
+  std::unique_ptr<Desktop> desktop_;
   Display* x_ = nullptr;
   std::string display_;
   std::string errors_ = "/tmp/cube-test-stderr-" + std::to_string(getpid());
@@ -320,42 +292,28 @@ TEST_F(Window, OpensOneWindowAtItsPlaceSizedByGlutOrItsDefault) {
   }
 }
 
-// Flat faces, nothing lit or blended: black and the six face colours are all there is.
-void expectFlatColoursOnly(const std::vector<unsigned long>& pixels) {
-  const std::vector<unsigned long> palette{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
-                                           0xFFFF00, 0xFF00FF, 0xFF7F00, 0xFF8000};
+// Flat faces, nothing lit or blended: black and the six face colours, as the visual
+// stores them, are all there is. A channel c in [0, 1] under a mask of n bits stores
+// c (2^n - 1), rounded either way: orange's green half falls between two values.
+void expectFlatColoursOnly(const std::vector<unsigned long>& pixels, const Visual& visual) {
+  const std::array<std::array<double, 3>, 7> colours{
+      {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}, {1, 0, 1}, {1, 0.5, 0}}};
+  const auto stored = [](double c, unsigned long mask, bool up) {
+    const unsigned long lowest = mask & (~mask + 1);
+    const double level = c * double(mask / lowest);
+    return static_cast<unsigned long>(up ? std::ceil(level) : std::floor(level)) * lowest;
+  };
+  std::vector<unsigned long> palette;
+  for (const auto& [r, g, b] : colours) {
+    for (const bool up : {false, true}) {
+      palette.push_back(stored(r, visual.red_mask, up) | stored(g, visual.green_mask, up) |
+                        stored(b, visual.blue_mask, up));
+    }
+  }
   const auto foreign = std::count_if(pixels.begin(), pixels.end(), [&](unsigned long pixel) {
     return std::find(palette.begin(), palette.end(), pixel) == palette.end();
   });
   EXPECT_EQ(foreign, 0);
-}
-
-TEST_F(Window, ShowsTheSolidCubeTurning) {
-  start({});
-  const ::Window window = cubeWindow();
-  ASSERT_NE(window, 0u);
-
-  // The visual GLUT chose: RGBA, single-buffered, with the depth buffer a solid cube needs.
-  XVisualInfo wanted{};
-  wanted.visualid = XVisualIDFromVisual(attributesOf(window).visual);
-  int count = 0;
-  const std::unique_ptr<XVisualInfo, int (*)(void*)> visual(XGetVisualInfo(x_, VisualIDMask, &wanted, &count), XFree);
-  ASSERT_NE(visual, nullptr);
-  int rgba = 0;
-  int doubleBuffered = 1;
-  int depthBits = 0;
-  glXGetConfig(x_, visual.get(), GLX_RGBA, &rgba);
-  glXGetConfig(x_, visual.get(), GLX_DOUBLEBUFFER, &doubleBuffered);
-  glXGetConfig(x_, visual.get(), GLX_DEPTH_SIZE, &depthBits);
-  EXPECT_EQ((std::array{rgba, doubleBuffered}), (std::array{1, 0}));
-  EXPECT_GE(depthBits, 16);
-
-  const auto before = capture(window);
-  ASSERT_EQ(before.size(), 300u * 300u);
-  expectFlatColoursOnly(before);
-  EXPECT_NE(before[150 * 300 + 150], 0ul) << "the cube, turned any way, covers the centre";
-  EXPECT_EQ(before.front(), 0ul) << "black background";
-  EXPECT_FALSE(nextPicture(window, before).empty()) << "the picture never changed";
 }
 
 // The cube's bounding box in a picture of the given width, top row first, as its centre
@@ -373,10 +331,16 @@ std::array<double, 4> outlineOf(const std::vector<unsigned long>& pixels, int wi
           std::max(0, box[3] - box[1] + 1) / 2.0};
 }
 
-// After 200 resizes through extreme shapes, the picture fits the final 400 x 300 window:
-// turned any way, the cube's outline lies between the outlines of its inscribed sphere
-// (80 pixels from the centre, at 10.5 units and 40 degrees over 300 pixels) and its
-// circumscribed sphere (144 pixels), centred in the window.
+// Whether an outline fits a window 300 pixels high and this wide: turned any way, the
+// cube lies between its inscribed sphere (80 pixels from the centre, at 10.5 units and
+// 40 degrees over 300 pixels) and its circumscribed sphere (144 pixels), centred within
+// the slack the outline leaves; 2 pixels more for the edges' rasterisation.
+bool fits(const std::array<double, 4>& o, int width) {
+  return std::abs(o[0] - width / 2.0) <= 146 - o[2] && std::abs(o[1] - 150) <= 146 - o[3] &&
+         std::min(o[2], o[3]) >= 78 && std::max(o[2], o[3]) <= 146;
+}
+
+// After 200 resizes through extreme shapes, the picture fits the final 400 x 300 window.
 TEST_F(Window, FitsThePictureAfterAResizeStorm) {
   start({});
   const ::Window window = cubeWindow();
@@ -390,21 +354,16 @@ TEST_F(Window, FitsThePictureAfterAResizeStorm) {
   XResizeWindow(x_, window, 400, 300);
   XSync(x_, False);
 
-  // Centred within the slack the outline leaves, half sides within the spheres' (2 pixels
-  // for the edges' rasterisation). Frames at the storm's big sizes are slow in a software
-  // renderer: wait for one that fits.
-  const auto fits = [](const std::array<double, 4>& o) {
-    return std::abs(o[0] - 200) <= 146 - o[2] && std::abs(o[1] - 150) <= 146 - o[3] && std::min(o[2], o[3]) >= 78 &&
-           std::max(o[2], o[3]) <= 146;
-  };
-  auto pixels = pictureWhen(
-      window, [&](const auto& picture) { return picture.size() == 400u * 300u && fits(outlineOf(picture, 400)); });
+  // Frames at the storm's big sizes are slow in a software renderer: wait for one that fits.
+  auto pixels = pictureWhen(window, [&](const auto& picture) {
+    return picture.size() == 400u * 300u && fits(outlineOf(picture, 400), 400);
+  });
   ASSERT_TRUE(running()) << standardError();
   pixels = pixels.empty() ? capture(window) : pixels;  // none fitted: the checks say how it is off
   ASSERT_EQ(pixels.size(), 400u * 300u);
-  expectFlatColoursOnly(pixels);
+  expectFlatColoursOnly(pixels, *attributesOf(window).visual);
   const auto outline = outlineOf(pixels, 400);
-  EXPECT_TRUE(fits(outline)) << "cube centred at (" << outline[0] << ", " << outline[1] << "), half sides "
+  EXPECT_TRUE(fits(outline, 400)) << "cube centred at (" << outline[0] << ", " << outline[1] << "), half sides "
                              << outline[2] << " x " << outline[3] << " pixels";
 }
 
@@ -462,35 +421,116 @@ TEST_F(Window, RaisesNoGlErrors) {
   EXPECT_EQ(standardError().find("GL error"), std::string::npos) << standardError();
 }
 
-TEST_F(Window, ClosingTheWindowEndsTheProgramWithStatusZero) {
+TEST_F(Window, EndsWithAnErrorWhenTheXServerDies) {
+  start({});
+  ASSERT_NE(cubeWindow(), 0u);
+  XCloseDisplay(x_);  // before the server goes: Xlib would end this process too
+  x_ = nullptr;
+  desktop_->stop(SIGUSR1);
+  const int status = ending();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << "wait status " << status;
+  EXPECT_NE(standardError(), "");
+}
+
+// A desktop people run the program on, and what a user there does to close a window.
+struct DesktopKind {
+  const char* name;
+  bool managed;    // a window manager or compositor frames and places windows
+  bool ewmhClose;  // closing goes through it, as from a taskbar; else straight to the window
+};
+void PrintTo(const DesktopKind& desktop, std::ostream* out) { *out << desktop.name; }
+
+// The checks that hold on every desktop.
+class OnDesktop : public Window, public ::testing::WithParamInterface<DesktopKind> {
+ protected:
+  std::string desktopKind() const override { return GetParam().name; }
+};
+
+TEST_P(OnDesktop, ShowsOneWindowWithTheSolidCubeTurning) {
+  start({});
+  const ::Window window = cubeWindow();
+  ASSERT_NE(window, 0u);
+  EXPECT_EQ(windowsTitled("3D CUBE").size(), 1u);
+
+  // The visual GLUT chose: RGBA, single-buffered, with the depth buffer a solid cube needs.
+  XVisualInfo wanted{};
+  wanted.visualid = XVisualIDFromVisual(attributesOf(window).visual);
+  int count = 0;
+  const std::unique_ptr<XVisualInfo, int (*)(void*)> visual(XGetVisualInfo(x_, VisualIDMask, &wanted, &count), XFree);
+  ASSERT_NE(visual, nullptr);
+  int rgba = 0;
+  int doubleBuffered = 1;
+  int depthBits = 0;
+  glXGetConfig(x_, visual.get(), GLX_RGBA, &rgba);
+  glXGetConfig(x_, visual.get(), GLX_DOUBLEBUFFER, &doubleBuffered);
+  glXGetConfig(x_, visual.get(), GLX_DEPTH_SIZE, &depthBits);
+  EXPECT_EQ((std::array{rgba, doubleBuffered}), (std::array{1, 0}));
+  EXPECT_GE(depthBits, 16);
+
+  const auto before = capture(window);
+  ASSERT_EQ(before.size(), 300u * 300u);
+  expectFlatColoursOnly(before, *visual->visual);
+  const auto outline = outlineOf(before, 300);
+  EXPECT_TRUE(fits(outline, 300)) << "cube centred at (" << outline[0] << ", " << outline[1] << "), half sides "
+                                  << outline[2] << " x " << outline[3] << " pixels";
+  EXPECT_EQ(before.front(), 0ul) << "black background";
+  EXPECT_FALSE(nextPicture(window, before).empty()) << "the picture never changed";
+}
+
+// What the program asked for, which a window manager reads to place its frame.
+TEST_P(OnDesktop, AsksToStandAt100100) {
+  if (!GetParam().managed) {
+    GTEST_SKIP() << "no window manager reads the hints; the window's own place is checked instead";
+  }
+  start({});
+  const ::Window window = cubeWindow();
+  ASSERT_NE(window, 0u);
+  XSizeHints hints{};
+  long supplied = 0;
+  ASSERT_NE(XGetWMNormalHints(x_, window, &hints, &supplied), 0);
+  EXPECT_NE(hints.flags & (USPosition | PPosition), 0);
+  EXPECT_EQ((std::array{hints.x, hints.y}), (std::array{100, 100}));
+}
+
+TEST_P(OnDesktop, StandsAt100100) {
+  if (GetParam().managed) {
+    GTEST_SKIP() << "the window manager places the frame where its policy says";
+  }
+  start({});
+  const ::Window window = cubeWindow();
+  ASSERT_NE(window, 0u);
+  EXPECT_EQ((std::array{attributesOf(window).x, attributesOf(window).y}), (std::array{100, 100}));
+}
+
+TEST_P(OnDesktop, ClosingTheWindowEndsTheProgramWithStatusZero) {
   start({});
   const ::Window window = cubeWindow();
   ASSERT_NE(window, 0u);
   XEvent close{};
   close.xclient.type = ClientMessage;
   close.xclient.window = window;
-  close.xclient.message_type = XInternAtom(x_, "WM_PROTOCOLS", False);
   close.xclient.format = 32;
-  close.xclient.data.l[0] = static_cast<long>(XInternAtom(x_, "WM_DELETE_WINDOW", False));
-  close.xclient.data.l[1] = CurrentTime;
-  XSendEvent(x_, window, False, NoEventMask, &close);
+  if (GetParam().ewmhClose) {  // the manager then sends the window WM_DELETE_WINDOW
+    close.xclient.message_type = XInternAtom(x_, "_NET_CLOSE_WINDOW", False);
+    close.xclient.data.l[0] = CurrentTime;
+    close.xclient.data.l[1] = 2;  // from a pager or taskbar
+    XSendEvent(x_, DefaultRootWindow(x_), False, SubstructureRedirectMask | SubstructureNotifyMask, &close);
+  } else {
+    close.xclient.message_type = XInternAtom(x_, "WM_PROTOCOLS", False);
+    close.xclient.data.l[0] = static_cast<long>(XInternAtom(x_, "WM_DELETE_WINDOW", False));
+    close.xclient.data.l[1] = CurrentTime;
+    XSendEvent(x_, window, False, NoEventMask, &close);
+  }
   XFlush(x_);
   const int status = ending();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
 }
 
-TEST_F(Window, EndsWithAnErrorWhenTheXServerDies) {
-  XServer doomed;
-  TearDown();
-  ASSERT_TRUE(connect(doomed));
-  start({});
-  ASSERT_NE(cubeWindow(), 0u);
-  XCloseDisplay(x_);  // before the server goes: Xlib would end this process too
-  x_ = nullptr;
-  doomed.stop(SIGKILL);
-  const int status = ending();
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << "wait status " << status;
-  EXPECT_NE(standardError(), "");
-}
+// A bare X server at 24, 16 and 30 bits per pixel, openbox, and weston through Xwayland.
+INSTANTIATE_TEST_SUITE_P(Desktops, OnDesktop,
+                         ::testing::Values(DesktopKind{"bare", false, false}, DesktopKind{"depth16", false, false},
+                                           DesktopKind{"depth30", false, false}, DesktopKind{"openbox", true, true},
+                                           DesktopKind{"weston", true, false}),
+                         [](const auto& desktop) { return std::string(desktop.param.name); });
 
 }  // namespace
