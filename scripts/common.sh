@@ -11,7 +11,7 @@ PACKAGING_PACKAGES=(dpkg-dev file)
 XVFB_PACKAGES=(xvfb xauth x11-utils)
 # The program tests also run it under a window manager and a Wayland compositor.
 TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 libx11-dev "${XVFB_PACKAGES[@]}" openbox weston xwayland
-  "${PACKAGING_PACKAGES[@]}" desktop-file-utils appstream mandoc imagemagick)
+  "${PACKAGING_PACKAGES[@]}" lintian desktop-file-utils appstream mandoc imagemagick)
 
 # Installs the packages of $@ that are missing; without root, says how and stops.
 need_packages() {

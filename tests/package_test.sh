@@ -1,24 +1,35 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build tree, checks its files, dependencies and
-# metadata, and runs the unpacked program on a private X server.
-# Usage: package_test.sh BUILD_DIR SOURCE_DIR
+# Makes the release with scripts/package and checks it as a distribution would: the
+# .deb's files, dependencies, metadata and lintian; the tarball building, testing and
+# installing the same files offline; one version throughout; the unpacked program.
+# Usage: package_test.sh SOURCE_DIR
 set -euo pipefail
-build=$1
-source "$2/scripts/common.sh"
+source "$1/scripts/common.sh"
 work=$(mktemp -d)
 trap 'stop_all; rm -rf "$work"' EXIT
 
-(cd "$build" && cpack -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; exit 1; }
-deb=$(ls "$work"/out/cube_*_*.deb)
+release() {
+  rm -rf "$1/build/package"
+  "$1/scripts/package" >"$work/package.log" 2>&1 || { cat "$work/package.log" >&2; exit 1; }
+  (cd "$1/build/package" && sha256sum cube_*.deb cube-*.tar.gz)
+}
+# Reproducible: made twice from scratch, the same bytes.
+first=$(release "$1")
+diff <(echo "$first") <(release "$1")
+deb=$(ls "$1"/build/package/cube_*_*.deb)
+version=$(dpkg-deb -f "$deb" Version)
+tarball="$1/build/package/cube-$version.tar.gz"
 
 id=example.cube.Cube
 expected="./usr/bin/cube
 ./usr/share/applications/$id.desktop
+./usr/share/doc/cube/changelog.gz
+./usr/share/doc/cube/copyright
 ./usr/share/icons/hicolor/128x128/apps/$id.png
 ./usr/share/icons/hicolor/256x256/apps/$id.png
 ./usr/share/icons/hicolor/48x48/apps/$id.png
 ./usr/share/icons/hicolor/64x64/apps/$id.png
-./usr/share/man/man6/cube.6
+./usr/share/man/man6/cube.6.gz
 ./usr/share/metainfo/$id.metainfo.xml"
 diff <(echo "$expected") <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 
@@ -26,21 +37,42 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for library in libglut libglu libopengl libglx libc6; do
   grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends" >&2; exit 1; }
 done
-version=$(dpkg-deb -f "$deb" Version)
+# Not one error or warning, nor any hardening tag (those are only infos).
+report=$(lintian --pedantic --display-info "$deb" 2>/dev/null)
+if grep -qE '^[EW]: |hardening' <<<"$report"; then echo "$report" >&2; exit 1; fi
 
 dpkg-deb -x "$deb" "$work/root"
+# Debian's hardening, as far as a binary shows it: position independent, full RELRO.
+readelf -lW "$work/root/usr/bin/cube" | grep -q GNU_RELRO &&
+  readelf -d "$work/root/usr/bin/cube" | grep -q 'Flags: NOW PIE' || { echo "cube is not hardened" >&2; exit 1; }
 share="$work/root/usr/share"
 desktop-file-validate "$share/applications/$id.desktop"
 appstreamcli validate --no-net --no-color "$share/metainfo/$id.metainfo.xml" >/dev/null
-mandoc -Tlint -Wwarning "$share/man/man6/cube.6"
-# One version throughout: package, metadata, man page.
+mandoc -Tlint -Wwarning "$share/man/man6/cube.6.gz"
+# One version throughout: package, tarball, metadata, man page, changelog.
 grep -q "release version=\"$version\"" "$share/metainfo/$id.metainfo.xml"
-grep -q "^\.TH CUBE 6 .* \"cube $version\"" "$share/man/man6/cube.6"
+zgrep -q "^\.TH CUBE 6 .* \"cube $version\"" "$share/man/man6/cube.6.gz"
+zcat "$share/doc/cube/changelog.gz" | head -n 1 | grep -q "^cube ($version) "
 for size in 48 64 128 256; do
   identify -format '%w %h %A\n' "$share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -qx "$size $size True" ||
     { echo "icon $size is not ${size}x${size} with alpha" >&2; exit 1; }
 done
 
+# The tarball alone, with no network and outside any git repository, builds, passes its
+# fast tests and installs what the .deb holds.
+mkdir "$work/tarball"
+tar -xzf "$tarball" -C "$work/tarball"
+offline=(unshare --net)
+"${offline[@]}" true 2>/dev/null || offline=()
+(
+  cd "$work/tarball" &&
+    "${offline[@]}" cmake -S "cube-$version" -B build -DCMAKE_INSTALL_PREFIX=/usr &&
+    "${offline[@]}" cmake --build build --parallel "$(nproc)" &&
+    "${offline[@]}" ctest --test-dir build -L fast &&
+    DESTDIR="$work/installed" cmake --install build
+) >"$work/tarball.log" 2>&1 || { cat "$work/tarball.log" >&2; exit 1; }
+diff <(echo "$expected") <(cd "$work/installed" && find . -type f | sort)
+
 start_desktop
 start_program "$work/root/usr/bin/cube"
-echo "cube $version: package, metadata and unpacked program all good"
+echo "cube $version: package, tarball, metadata and unpacked program all good"
