@@ -523,7 +523,8 @@ TEST_P(OnDesktop, ClosingTheWindowEndsTheProgramWithStatusZero) {
   }
   XFlush(x_);
   const int status = ending();
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status << "; it said:\n"
+                                                             << standardError();
 }
 
 // A bare X server at 24, 16 and 30 bits per pixel, openbox, and weston through Xwayland.
