@@ -3,7 +3,7 @@
 # Debian packages to build and run the program; and the tests' extras: the scene tests
 # render off-screen through EGL, the program tests run it on private desktops
 # (scripts/desktop) and look through Xlib.
-BUILD_PACKAGES=(cmake g++ make freeglut3-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri)
+BUILD_PACKAGES=(cmake g++ make libglut-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri)
 # CPack reads the binary's library dependencies with dpkg-shlibdeps, and finds the
 # binaries to read with file(1).
 PACKAGING_PACKAGES=(dpkg-dev file)
@@ -11,7 +11,7 @@ PACKAGING_PACKAGES=(dpkg-dev file)
 XVFB_PACKAGES=(xvfb xauth x11-utils)
 # The program tests also run it under a window manager and a Wayland compositor.
 TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 libx11-dev "${XVFB_PACKAGES[@]}" openbox weston xwayland
-  "${PACKAGING_PACKAGES[@]}" lintian desktop-file-utils appstream mandoc imagemagick)
+  "${PACKAGING_PACKAGES[@]}" lintian desktop-file-utils appstream mandoc)
 
 # Installs the packages of $@ that are missing; without root, says how and stops.
 need_packages() {

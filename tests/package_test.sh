@@ -31,15 +31,15 @@ expected="./usr/bin/cube
 ./usr/share/icons/hicolor/64x64/apps/$id.png
 ./usr/share/man/man6/cube.6.gz
 ./usr/share/metainfo/$id.metainfo.xml"
-diff <(echo "$expected") <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
+diff <(echo "$expected") <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sort)
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libglut libglu libopengl libglx libc6; do
   grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends" >&2; exit 1; }
 done
-# Not one error or warning, nor any hardening tag (those are only infos).
-report=$(lintian --pedantic --display-info "$deb" 2>/dev/null)
-if grep -qE '^[EW]: |hardening' <<<"$report"; then echo "$report" >&2; exit 1; fi
+# Not one error or warning (lintian's own verdict), nor any hardening tag (only infos).
+report=$(lintian --pedantic --display-info --fail-on error,warning "$deb" 2>/dev/null) &&
+  ! grep -q hardening <<<"$report" || { echo "$report" >&2; exit 1; }
 
 dpkg-deb -x "$deb" "$work/root"
 # Debian's hardening, as far as a binary shows it: position independent, full RELRO.
@@ -53,9 +53,13 @@ mandoc -Tlint -Wwarning "$share/man/man6/cube.6.gz"
 grep -q "release version=\"$version\"" "$share/metainfo/$id.metainfo.xml"
 zgrep -q "^\.TH CUBE 6 .* \"cube $version\"" "$share/man/man6/cube.6.gz"
 zcat "$share/doc/cube/changelog.gz" | head -n 1 | grep -q "^cube ($version) "
+# The icons' PNG headers, as bytes: the signature, IHDR, width and height (32 bits,
+# big-endian), bit depth 8 and colour type 6, RGB with alpha.
+png="137 80 78 71 13 10 26 10 0 0 0 13 73 72 68 82"
 for size in 48 64 128 256; do
-  identify -format '%w %h %A\n' "$share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -qx "$size $size True" ||
-    { echo "icon $size is not ${size}x${size} with alpha" >&2; exit 1; }
+  side="0 0 $((size >> 8)) $((size & 255))"
+  [ "$(od -An -v -tu1 -N26 "$share/icons/hicolor/${size}x${size}/apps/$id.png" | xargs)" = "$png $side $side 8 6" ] ||
+    { echo "icon $size is not ${size}x${size} RGBA" >&2; exit 1; }
 done
 
 # The tarball alone, with no network and outside any git repository, builds, passes its
