@@ -47,7 +47,9 @@ readelf -lW "$work/root/usr/bin/cube" | grep -q GNU_RELRO &&
   readelf -d "$work/root/usr/bin/cube" | grep -q 'Flags: NOW PIE' || { echo "cube is not hardened" >&2; exit 1; }
 share="$work/root/usr/share"
 desktop-file-validate "$share/applications/$id.desktop"
-appstreamcli validate --no-net --no-color "$share/metainfo/$id.metainfo.xml" >/dev/null
+# Valid, and naming its developer (AppStream 1.0 says so by tag; older ones know no such tag).
+metadata=$(appstreamcli validate --no-net --no-color "$share/metainfo/$id.metainfo.xml") &&
+  ! grep -q developer-info-missing <<<"$metadata" || { echo "$metadata" >&2; exit 1; }
 mandoc -Tlint -Wwarning "$share/man/man6/cube.6.gz"
 # One version throughout: package, tarball, metadata, man page, changelog.
 grep -q "release version=\"$version\"" "$share/metainfo/$id.metainfo.xml"
