@@ -44,6 +44,7 @@ OffscreenContext::~OffscreenContext() {
     eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroyContext(display_, context_);
     eglDestroySurface(display_, surface_);
+    eglTerminate(display_);  // initialised here; left so, Mesa 26 loses its state at exit
   }
 }
 
