@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -31,7 +32,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Args = std::vector<std::string>;
 
-constexpr auto kPatience = 10s;  // guards against a hang; not a speed check
+constexpr auto kPatience = 60s;  // guards against a hang, even on an emulated machine; not a speed check
 // Tall enough to see a window of the largest side the program accepts whole at (100, 100).
 constexpr const char* kScreen = "1280x16600";
 
@@ -419,6 +420,24 @@ TEST_F(Window, RaisesNoGlErrors) {
   EXPECT_FALSE(nextPicture(window, capture(window)).empty()) << "no idle step drawn after the first frame";
   EXPECT_TRUE(running());
   EXPECT_EQ(standardError().find("GL error"), std::string::npos) << standardError();
+}
+
+// The class a shell matches to the installed entry's StartupWMClass; the instance, the
+// program's name as started.
+TEST_F(Window, NamesItsClassAsItsDesktopEntryDoes) {
+  std::ifstream entry(CUBE_DESKTOP_ENTRY);
+  std::string line;
+  while (std::getline(entry, line) && line.rfind("StartupWMClass=", 0) != 0) {
+  }
+  start({});
+  const ::Window window = cubeWindow();
+  ASSERT_NE(window, 0u);
+  XClassHint hint{};
+  ASSERT_NE(XGetClassHint(x_, window, &hint), 0) << "no WM_CLASS";
+  EXPECT_EQ(std::string(hint.res_name), std::strrchr(CUBE_EXECUTABLE, '/') + 1);
+  EXPECT_EQ("StartupWMClass=" + std::string(hint.res_class), line);
+  XFree(hint.res_name);
+  XFree(hint.res_class);
 }
 
 TEST_F(Window, EndsWithAnErrorWhenTheXServerDies) {

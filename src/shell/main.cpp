@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   glutInitWindowPosition(kWindowX, kWindowY);
   keepInitialWindowSizeUsable();
   glutCreateWindow("3D CUBE");
+  nameWindowClass(argv[0]);
   init();
   glutDisplayFunc(DrawCube);
   glutReshapeFunc(reshape);
