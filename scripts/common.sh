@@ -1,21 +1,30 @@
 # Shared by the scripts in this folder; sourced, not run.
 
-# Debian packages to build and run the program; and the tests' extras: the scene tests
-# render off-screen through EGL, the program tests run it on private desktops
-# (scripts/desktop) and look through Xlib.
-BUILD_PACKAGES=(cmake g++ make libglut-dev libglu1-mesa-dev libgl-dev libgl1-mesa-dri)
+# Debian packages to build and run the program (Xlib names its window's class); and the
+# tests' extras: the scene tests render off-screen through EGL, the program tests run it
+# on private desktops (scripts/desktop).
+BUILD_PACKAGES=(cmake g++ make libglut-dev libglu1-mesa-dev libgl-dev libx11-dev libgl1-mesa-dri)
 # CPack reads the binary's library dependencies with dpkg-shlibdeps, and finds the
 # binaries to read with file(1).
 PACKAGING_PACKAGES=(dpkg-dev file)
 # A private X server for the scripts that show the program.
 XVFB_PACKAGES=(xvfb xauth x11-utils)
 # The program tests also run it under a window manager and a Wayland compositor.
-TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 libx11-dev "${XVFB_PACKAGES[@]}" openbox weston xwayland
+TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 "${XVFB_PACKAGES[@]}" openbox weston xwayland
   "${PACKAGING_PACKAGES[@]}" lintian desktop-file-utils appstream mandoc)
+
+# Whether Debian's dpkg and apt-get manage this system's packages; elsewhere the scripts
+# install nothing, and CMake and need_commands name what is missing.
+debian_packages() { command -v dpkg-query >/dev/null && command -v apt-get >/dev/null; }
 
 # Installs the packages of $@ that are missing; without root, says how and stops.
 need_packages() {
   local missing=() package
+  if ! debian_packages; then
+    [ -n "${NOT_DEBIAN_SAID:-}" ] || echo "No dpkg and apt-get here: installing nothing, using what is installed."
+    NOT_DEBIAN_SAID=1
+    return 0
+  fi
   for package in "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
   done
@@ -30,10 +39,26 @@ need_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Configures and builds into build/$1; the rest are extra CMake arguments.
+# Takes pairs: a command, and what to install for it, in words. Stops, naming what is
+# missing, unless every command is there.
+need_commands() {
+  local missing=()
+  while [ $# -ge 2 ]; do
+    command -v "$1" >/dev/null || missing+=("$2")
+    shift 2
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  printf 'Missing; install it, then run this again: %s\n' "${missing[@]}" >&2
+  exit 1
+}
+
+# Configures and builds into the folder $1; the rest are extra CMake arguments. CMake
+# itself names the libraries it misses.
 build_into() {
-  local dir="build/$1"
+  local dir=$1
   shift
+  need_commands cmake "CMake 3.16 or newer"
+  [ -n "${CXX:-}" ] || need_commands c++ "a C++17 compiler (as c++, or named by CXX)"
   cmake -S . -B "$dir" "$@" >/dev/null
   cmake --build "$dir" --parallel "$(nproc)"
 }
@@ -73,20 +98,62 @@ stop_desktop() {
   DESKTOP_PID=
 }
 
-# Starts a command in the background on $DISPLAY and waits up to 30 s for its "3D CUBE"
-# window; sets PROGRAM_PID. Fails if the command ends first or shows no window.
+# How long a script waits for what the program shows: generous, for a slow or emulated
+# machine, since it waits for the thing itself and goes on the moment it is there.
+PATIENCE=120 # seconds
+
+# Starts a command in the background on $DISPLAY and waits for its "3D CUBE" window;
+# sets PROGRAM_PID. Fails if the command ends first or shows no window.
 start_program() {
   "$@" &
   PROGRAM_PID=$!
-  for _ in $(seq 300); do
-    xwininfo -name "3D CUBE" >/dev/null 2>&1 && return 0
-    kill -0 "$PROGRAM_PID" 2>/dev/null && sleep 0.1 && continue
-    echo "$1 ended before its window appeared; the X server $DISPLAY" \
-      "($(kill -0 "${DESKTOP_PID:-0}" 2>/dev/null && echo running || echo gone)) said:" >&2
-    cat "${DESKTOP_LOG:-/dev/null}" >&2
-    return 1
+  local deadline=$((SECONDS + PATIENCE))
+  until xwininfo -name "3D CUBE" >/dev/null 2>&1; do
+    if ! kill -0 "$PROGRAM_PID" 2>/dev/null; then
+      echo "$1 ended before its window appeared; the X server $DISPLAY" \
+        "($(kill -0 "${DESKTOP_PID:-0}" 2>/dev/null && echo running || echo gone)) said:" >&2
+      cat "${DESKTOP_LOG:-/dev/null}" >&2
+      return 1
+    fi
+    [ $SECONDS -lt $deadline ] || { echo "no \"3D CUBE\" window from $1 in $PATIENCE s" >&2; return 1; }
+    sleep 0.1
   done
-  echo "no \"3D CUBE\" window from $1" >&2
+}
+
+# The face colours as 8-bit RGB (orange's green half rounds either way), and what a
+# picture of the cube must hold: black, at least two faces, a real share of cube.
+FACE_COLOURS="#00FF00 #FF8000 #FF7F00 #FF0000 #FFFF00 #0000FF #FF00FF"
+
+# Says what the picture $1 shows, as "N faces, P% cube, M other colours"; fails unless
+# that is the cube, whole enough to be seen: black and face colours only, at least two
+# faces, and from 5% to 90% of it not black.
+shows_cube() {
+  local colours faces=0 others=0 colour percent
+  colours=$(convert "$1" -unique-colors -depth 8 txt:- 2>/dev/null | grep -oE '#[0-9A-F]{6}') || return 1
+  for colour in $colours; do
+    case " $FACE_COLOURS #000000 " in
+      *" $colour "*) [ "$colour" = "#000000" ] || faces=$((faces + 1)) ;;
+      *) others=$((others + 1)) ;;
+    esac
+  done
+  percent=$(convert "$1" -fill white +opaque black -colorspace gray -format '%[fx:round(100*mean)]' info:) || return 1
+  echo "$faces faces, $percent% cube, $others other colours"
+  [ "$faces" -ge 2 ] && [ "$others" -eq 0 ] && [ "$percent" -ge 5 ] && [ "$percent" -le 90 ]
+}
+
+# Saves a screenshot of the "3D CUBE" window to $1 once it shows the cube, taking one
+# again and again as the program draws; fails, saying what the last one showed, if the
+# program ends or the cube has not shown within the patience.
+capture_cube() {
+  local deadline=$((SECONDS + PATIENCE)) seen="no screenshot"
+  while kill -0 "$PROGRAM_PID" 2>/dev/null; do
+    if import -window "3D CUBE" -strip -define png:exclude-chunks=date,time "$1" 2>/dev/null; then
+      seen=$(shows_cube "$1") && return 0
+    fi
+    [ $SECONDS -lt $deadline ] || { echo "the window did not show the cube in $PATIENCE s: $seen (in $1)" >&2; return 1; }
+    sleep 0.5
+  done
+  echo "the program ended before its window showed the cube; last seen: $seen" >&2
   return 1
 }
 

@@ -8,17 +8,18 @@ source "$1/scripts/common.sh"
 work=$(mktemp -d)
 trap 'stop_all; rm -rf "$work"' EXIT
 
+# In a folder of its own: a release the user made in build/package stays as it is.
 release() {
-  rm -rf "$1/build/package"
-  "$1/scripts/package" >"$work/package.log" 2>&1 || { cat "$work/package.log" >&2; exit 1; }
-  (cd "$1/build/package" && sha256sum cube_*.deb cube-*.tar.gz)
+  rm -rf "$work/release"
+  "$1/scripts/package" "$work/release" >"$work/package.log" 2>&1 || { cat "$work/package.log" >&2; exit 1; }
+  (cd "$work/release" && sha256sum cube_*.deb cube-*.tar.gz)
 }
 # Reproducible: made twice from scratch, the same bytes.
 first=$(release "$1")
 diff <(echo "$first") <(release "$1")
-deb=$(ls "$1"/build/package/cube_*_*.deb)
+deb=$(ls "$work"/release/cube_*_*.deb)
 version=$(dpkg-deb -f "$deb" Version)
-tarball="$1/build/package/cube-$version.tar.gz"
+tarball="$work/release/cube-$version.tar.gz"
 
 id=example.cube.Cube
 expected="./usr/bin/cube
@@ -34,7 +35,7 @@ expected="./usr/bin/cube
 diff <(echo "$expected") <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sort)
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libglut libglu libopengl libglx libc6; do
+for library in libglut libglu libopengl libglx libx11 libc6; do
   grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends" >&2; exit 1; }
 done
 # Not one error or warning (lintian's own verdict), nor any hardening tag (only infos).
@@ -74,7 +75,7 @@ offline=(unshare --net)
   cd "$work/tarball" &&
     "${offline[@]}" cmake -S "cube-$version" -B build -DCMAKE_INSTALL_PREFIX=/usr &&
     "${offline[@]}" cmake --build build --parallel "$(nproc)" &&
-    "${offline[@]}" ctest --test-dir build -L fast &&
+    (cd build && "${offline[@]}" ctest -L fast) &&
     DESTDIR="$work/installed" cmake --install build
 ) >"$work/tarball.log" 2>&1 || { cat "$work/tarball.log" >&2; exit 1; }
 diff <(echo "$expected") <(cd "$work/installed" && find . -type f | sort)
