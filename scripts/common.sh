@@ -58,7 +58,8 @@ build_into() {
   local dir=$1
   shift
   need_commands cmake "CMake 3.16 or newer"
-  [ -n "${CXX:-}" ] || need_commands c++ "a C++17 compiler (as c++, or named by CXX)"
+  [ -n "${CXX:-}" ] || command -v g++ >/dev/null || command -v clang++ >/dev/null ||
+    need_commands c++ "a C++17 compiler (g++ or clang++, or one named by CXX)"
   cmake -S . -B "$dir" "$@" >/dev/null
   cmake --build "$dir" --parallel "$(nproc)"
 }
