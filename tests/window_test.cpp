@@ -218,7 +218,14 @@ class Window : public ::testing::Test {
         return windows[0];
       }
     }
-    ADD_FAILURE() << "no frame in a window titled \"3D CUBE\"";
+    const auto windows = windowsTitled("3D CUBE");
+    ADD_FAILURE() << "no frame in a window titled \"3D CUBE\": " << windows.size() << " found"
+                  << (windows.empty()
+                          ? std::string()
+                          : ", the first in map state " + std::to_string(attributesOf(windows[0]).map_state) +
+                                " with " + std::to_string(capture(windows[0]).size()) + " pixels")
+                  << "; the program said:\n"
+                  << standardError();
     return 0;
   }
 
@@ -356,16 +363,15 @@ TEST_F(Window, FitsThePictureAfterAResizeStorm) {
   XSync(x_, False);
 
   // Frames at the storm's big sizes are slow in a software renderer: wait for one that fits.
-  auto pixels = pictureWhen(window, [&](const auto& picture) {
-    return picture.size() == 400u * 300u && fits(outlineOf(picture, 400), 400);
-  });
+  auto pixels = pictureWhen(
+      window, [&](const auto& picture) { return picture.size() == 400u * 300u && fits(outlineOf(picture, 400), 400); });
   ASSERT_TRUE(running()) << standardError();
   pixels = pixels.empty() ? capture(window) : pixels;  // none fitted: the checks say how it is off
   ASSERT_EQ(pixels.size(), 400u * 300u);
   expectFlatColoursOnly(pixels, *attributesOf(window).visual);
   const auto outline = outlineOf(pixels, 400);
   EXPECT_TRUE(fits(outline, 400)) << "cube centred at (" << outline[0] << ", " << outline[1] << "), half sides "
-                             << outline[2] << " x " << outline[3] << " pixels";
+                                  << outline[2] << " x " << outline[3] << " pixels";
 }
 
 TEST_F(Window, DrawsAgainAfterBeingHiddenAndShown) {
