@@ -1,9 +1,16 @@
 # Shared by the scripts in this folder; sourced, not run.
 
+# A script never ends without saying why: a command that stops it under set -e is named,
+# in a function too (-E).
+set -E
+trap 'echo "${0##*/}: stopped, \"$BASH_COMMAND\" failed with status $? (line $LINENO)" >&2' ERR
+
 # Debian packages to build and run the program (Xlib names its window's class); and the
 # tests' extras: the scene tests render off-screen through EGL, the program tests run it
-# on private desktops (scripts/desktop).
-BUILD_PACKAGES=(cmake g++ make libglut-dev libglu1-mesa-dev libgl-dev libx11-dev libgl1-mesa-dri)
+# on private desktops (scripts/desktop). "a|b" takes the first of those the archive has:
+# freeglut 3's development files are libglut-dev, freeglut 2.8's (Debian 11, Ubuntu 22.04)
+# freeglut3-dev.
+BUILD_PACKAGES=(cmake g++ make "libglut-dev|freeglut3-dev" libglu1-mesa-dev libgl-dev libx11-dev libgl1-mesa-dri)
 # CPack reads the binary's library dependencies with dpkg-shlibdeps, and finds the
 # binaries to read with file(1).
 PACKAGING_PACKAGES=(dpkg-dev file)
@@ -17,25 +24,45 @@ TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 "${XVFB_PACKAGES[@]}" openbo
 # install nothing, and CMake and need_commands name what is missing.
 debian_packages() { command -v dpkg-query >/dev/null && command -v apt-get >/dev/null; }
 
-# Installs the packages of $@ that are missing; without root, says how and stops.
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+# The first of the alternatives $1 ("a|b") that apt can install; else the first.
+available() {
+  local name
+  for name in ${1//|/ }; do
+    apt-cache policy "$name" 2>/dev/null | grep -q 'Candidate: [^(]' && { echo "$name"; return; }
+  done
+  echo "${1%%|*}"
+}
+
+# Installs the packages of $@ (each a name or alternatives "a|b") of which none is
+# installed; without root, says how and stops.
 need_packages() {
-  local missing=() package
+  local missing=() wanted name i
   if ! debian_packages; then
     [ -n "${NOT_DEBIAN_SAID:-}" ] || echo "No dpkg and apt-get here: installing nothing, using what is installed."
     NOT_DEBIAN_SAID=1
     return 0
   fi
-  for package in "$@"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  for wanted in "$@"; do
+    for name in ${wanted//|/ }; do
+      installed "$name" && continue 2
+    done
+    missing+=("$wanted")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -eq 0 ]; then
+    apt-get update -qq
+  fi
+  for i in "${!missing[@]}"; do
+    missing[i]=$(available "${missing[i]}")
+  done
   if [ "$(id -u)" -ne 0 ]; then
     echo "Missing packages. Install them, then run this again:" >&2
     echo "  sudo apt-get install -y ${missing[*]}" >&2
     exit 1
   fi
   echo "Installing: ${missing[*]}"
-  apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
@@ -44,7 +71,7 @@ need_packages() {
 need_commands() {
   local missing=()
   while [ $# -ge 2 ]; do
-    command -v "$1" >/dev/null || missing+=("$2")
+    command -v "$1" >/dev/null || case " ${missing[*]-} " in *" $2 "*) ;; *) missing+=("$2") ;; esac
     shift 2
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -52,12 +79,18 @@ need_commands() {
   exit 1
 }
 
+# What a run on a private X server takes: the server, a look at its windows, screenshots.
+need_headless_commands() {
+  need_commands Xvfb "Xvfb, a virtual X server" xauth xauth xwininfo "xwininfo, of the X utilities" \
+    import "ImageMagick (import, convert)" convert "ImageMagick (import, convert)"
+}
+
 # Configures and builds into the folder $1; the rest are extra CMake arguments. CMake
 # itself names the libraries it misses.
 build_into() {
   local dir=$1
   shift
-  need_commands cmake "CMake 3.16 or newer"
+  need_commands cmake "CMake 3.18 or newer"
   [ -n "${CXX:-}" ] || command -v g++ >/dev/null || command -v clang++ >/dev/null ||
     need_commands c++ "a C++17 compiler (g++ or clang++, or one named by CXX)"
   cmake -S . -B "$dir" "$@" >/dev/null
@@ -99,16 +132,19 @@ stop_desktop() {
   DESKTOP_PID=
 }
 
-# How long a script waits for what the program shows: generous, for a slow or emulated
-# machine, since it waits for the thing itself and goes on the moment it is there.
+# How long a script waits for the program's window to show the cube, from its start:
+# generous, for a slow or emulated machine, since it waits for the thing itself and goes
+# on the moment it is there. The outermost wait: scripts/desktop's and the program
+# tests' are shorter.
 PATIENCE=120 # seconds
 
 # Starts a command in the background on $DISPLAY and waits for its "3D CUBE" window;
-# sets PROGRAM_PID. Fails if the command ends first or shows no window.
+# sets PROGRAM_PID, and PROGRAM_DEADLINE, when the patience for it runs out. Fails if the
+# command ends first or shows no window.
 start_program() {
   "$@" &
   PROGRAM_PID=$!
-  local deadline=$((SECONDS + PATIENCE))
+  PROGRAM_DEADLINE=$((SECONDS + PATIENCE))
   until xwininfo -name "3D CUBE" >/dev/null 2>&1; do
     if ! kill -0 "$PROGRAM_PID" 2>/dev/null; then
       echo "$1 ended before its window appeared; the X server $DISPLAY" \
@@ -116,7 +152,7 @@ start_program() {
       cat "${DESKTOP_LOG:-/dev/null}" >&2
       return 1
     fi
-    [ $SECONDS -lt $deadline ] || { echo "no \"3D CUBE\" window from $1 in $PATIENCE s" >&2; return 1; }
+    [ $SECONDS -lt $PROGRAM_DEADLINE ] || { echo "no \"3D CUBE\" window from $1 in $PATIENCE s" >&2; return 1; }
     sleep 0.1
   done
 }
@@ -144,14 +180,17 @@ shows_cube() {
 
 # Saves a screenshot of the "3D CUBE" window to $1 once it shows the cube, taking one
 # again and again as the program draws; fails, saying what the last one showed, if the
-# program ends or the cube has not shown within the patience.
+# program ends or the cube has not shown within the patience that start_program set.
 capture_cube() {
-  local deadline=$((SECONDS + PATIENCE)) seen="no screenshot"
+  local seen="no screenshot"
   while kill -0 "$PROGRAM_PID" 2>/dev/null; do
-    if import -window "3D CUBE" -strip -define png:exclude-chunks=date,time "$1" 2>/dev/null; then
+    if seen=$(import -window "3D CUBE" -strip -define png:exclude-chunks=date,time "$1" 2>&1); then
       seen=$(shows_cube "$1") && return 0
+    else
+      seen="no screenshot: ${seen:-import failed}"
     fi
-    [ $SECONDS -lt $deadline ] || { echo "the window did not show the cube in $PATIENCE s: $seen (in $1)" >&2; return 1; }
+    [ $SECONDS -lt "$PROGRAM_DEADLINE" ] ||
+      { echo "the window did not show the cube in $PATIENCE s: $seen (in $1)" >&2; return 1; }
     sleep 0.5
   done
   echo "the program ended before its window showed the cube; last seen: $seen" >&2

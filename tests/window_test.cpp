@@ -15,7 +15,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -32,21 +32,23 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Args = std::vector<std::string>;
 
-constexpr auto kPatience = 60s;  // guards against a hang, even on an emulated machine; not a speed check
+// Each wait's, the longest a check waits for what it looks for: against a hang, even on an
+// emulated machine, never a speed check. Longer than scripts/desktop's own start.
+constexpr auto kPatience = 60s;
 // Tall enough to see a window of the largest side the program accepts whole at (100, 100).
 constexpr const char* kScreen = "1280x16600";
 
 // Runs argv as a child that dies with this process. Its standard output goes to the
-// descriptor output, its standard error to the file errorsTo, when given.
-pid_t spawn(Args argv, const std::string& display, int output = -1, const std::string& errorsTo = "") {
+// descriptor output, its standard error to the descriptor errors, when given.
+pid_t spawn(Args argv, const std::string& display, int output = -1, int errors = -1) {
   const pid_t pid = fork();
   if (pid == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (output >= 0) {
       dup2(output, STDOUT_FILENO);
     }
-    if (!errorsTo.empty()) {
-      dup2(open(errorsTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+    if (errors >= 0) {
+      dup2(errors, STDERR_FILENO);
     }
     for (int fd = 3; fd < 256; ++fd) {
       close(fd);
@@ -68,7 +70,8 @@ pid_t spawn(Args argv, const std::string& display, int output = -1, const std::s
 
 // A private desktop, started by the same script every script uses: kind is bare,
 // depth16, depth30, openbox or weston. It prints its display and cookie file once X
-// clients can connect, and stops all it started when this ends it or dies.
+// clients can connect, and stops all it started when this ends it or dies; it ends at
+// once with status 3 where the kind's commands are not installed.
 class Desktop {
  public:
   explicit Desktop(const std::string& kind) {
@@ -84,6 +87,11 @@ class Desktop {
     }
     close(line[0]);
     std::istringstream(text) >> display_ >> authority_;
+    int status = 0;
+    if (display_.empty() && waitpid(pid_, &status, 0) == pid_) {
+      installed_ = !(WIFEXITED(status) && WEXITSTATUS(status) == 3);
+      pid_ = -1;
+    }
   }
 
   ~Desktop() { stop(SIGTERM); }
@@ -100,10 +108,12 @@ class Desktop {
 
   const std::string& display() const { return display_; }
   const std::string& authority() const { return authority_; }
+  bool installed() const { return installed_; }
 
  private:
   std::string display_;
   std::string authority_;
+  bool installed_ = true;
   pid_t pid_ = -1;
 };
 
@@ -116,7 +126,16 @@ class Window : public ::testing::Test {
   }
 
   void SetUp() override {
+    // Private to this test: mkostemp makes a new file of a name nobody can guess.
+    const char* folder = std::getenv("TMPDIR");
+    errorsPath_ = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/cube-test-stderr.XXXXXX";
+    errors_ = mkostemp(errorsPath_.data(), O_APPEND | O_CLOEXEC);  // appends from 0 after each truncation
+    ASSERT_GE(errors_, 0) << "no file for the program's standard error at " << errorsPath_;
     desktop_ = std::make_unique<Desktop>(desktopKind());
+    if (!desktop_->installed()) {  // a line for scripts/test to repeat
+      GTEST_SKIP() << "SKIPPED the " << desktopKind() << " desktop: not installed (scripts/desktop "
+                   << desktopKind() << " names what it lacks)";
+    }
     ASSERT_TRUE(connect(*desktop_)) << "no " << desktopKind() << " desktop on \"" << desktop_->display() << "\"";
   }
 
@@ -126,7 +145,10 @@ class Window : public ::testing::Test {
       XCloseDisplay(x_);
       x_ = nullptr;
     }
-    std::remove(errors_.c_str());
+    if (errors_ >= 0) {
+      close(errors_);
+      unlink(errorsPath_.c_str());
+    }
   }
 
   virtual std::string desktopKind() const { return "bare"; }
@@ -141,6 +163,7 @@ class Window : public ::testing::Test {
 
   void start(Args options) {
     options.insert(options.begin(), CUBE_EXECUTABLE);
+    EXPECT_EQ(ftruncate(errors_, 0), 0);
     cube_ = spawn(options, display_, -1, errors_);
   }
 
@@ -171,7 +194,7 @@ class Window : public ::testing::Test {
   }
 
   std::string standardError() const {
-    std::ifstream file(errors_);
+    std::ifstream file(errorsPath_);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   }
 
@@ -205,7 +228,8 @@ class Window : public ::testing::Test {
     const auto drawn = [](const std::vector<unsigned long>& pixels) {
       return std::any_of(pixels.begin(), pixels.end(), [](unsigned long pixel) { return pixel != 0; });
     };
-    for (const auto deadline = Clock::now() + kPatience; Clock::now() < deadline; std::this_thread::sleep_for(50ms)) {
+    const auto deadline = Clock::now() + kPatience;
+    for (; Clock::now() < deadline; std::this_thread::sleep_for(50ms)) {
       if (!running()) {
         if (!mayEnd) {
           ADD_FAILURE() << "the program ended before its window showed:\n" << standardError();
@@ -214,7 +238,7 @@ class Window : public ::testing::Test {
       }
       const auto windows = windowsTitled("3D CUBE");
       if (!windows.empty() && attributesOf(windows[0]).map_state == IsViewable &&
-          !pictureWhen(windows[0], drawn).empty()) {
+          !pictureWhen(windows[0], drawn, deadline).empty()) {
         return windows[0];
       }
     }
@@ -230,11 +254,11 @@ class Window : public ::testing::Test {
   }
 
   // Captures the window until its picture satisfies holds, the program ends or the
-  // patience runs out; the picture that held, or an empty one.
+  // deadline passes; the picture that held, or an empty one.
   template <typename Holds>
-  std::vector<unsigned long> pictureWhen(::Window window, Holds holds) const {
-    for (const auto deadline = Clock::now() + kPatience; Clock::now() < deadline && running();
-         std::this_thread::sleep_for(20ms)) {
+  std::vector<unsigned long> pictureWhen(::Window window, Holds holds,
+                                         Clock::time_point deadline = Clock::now() + kPatience) const {
+    for (; Clock::now() < deadline && running(); std::this_thread::sleep_for(20ms)) {
       if (auto pixels = capture(window); !pixels.empty() && holds(pixels)) {
         return pixels;
       }
@@ -272,7 +296,8 @@ class Window : public ::testing::Test {
   std::unique_ptr<Desktop> desktop_;
   Display* x_ = nullptr;
   std::string display_;
-  std::string errors_ = "/tmp/cube-test-stderr-" + std::to_string(getpid());
+  std::string errorsPath_;
+  int errors_ = -1;  // the program's standard error
   pid_t cube_ = -1;
 };
 
