@@ -24,13 +24,14 @@ TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 "${XVFB_PACKAGES[@]}" openbo
 # install nothing, and CMake and need_commands name what is missing.
 debian_packages() { command -v dpkg-query >/dev/null && command -v apt-get >/dev/null; }
 
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+# Read whole, not through grep -q: a reader that stops early fails the writer (pipefail).
+installed() { [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]; }
 
 # The first of the alternatives $1 ("a|b") that apt can install; else the first.
 available() {
   local name
   for name in ${1//|/ }; do
-    apt-cache policy "$name" 2>/dev/null | grep -q 'Candidate: [^(]' && { echo "$name"; return; }
+    [[ $(apt-cache policy "$name" 2>/dev/null) == *"Candidate: "[!\(]* ]] && { echo "$name"; return; }
   done
   echo "${1%%|*}"
 }
