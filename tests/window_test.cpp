@@ -32,8 +32,8 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Args = std::vector<std::string>;
 
-// Each wait's, the longest a check waits for what it looks for: against a hang, even on an
-// emulated machine, never a speed check. Longer than scripts/desktop's own start.
+// The longest one check waits for what it looks for: against a hang, even on an emulated
+// machine, never a speed check. Longer than scripts/desktop's patience, shorter than the scripts'.
 constexpr auto kPatience = 60s;
 // Tall enough to see a window of the largest side the program accepts whole at (100, 100).
 constexpr const char* kScreen = "1280x16600";
