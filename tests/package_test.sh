@@ -37,8 +37,9 @@ diff <(echo "$expected") <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$
 # Every library the program links, by the package that holds it here: freeglut3 with
 # freeglut 2.8, libglut3.12 with freeglut 3.
 depends=$(dpkg-deb -f "$deb" Depends)
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 for library in $(objdump -p "$work/release/cube" | awk '$1 == "NEEDED" { print $2 }'); do
-  package=$(dpkg -S "*/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/$library" | sed -n '1s/[:,].*//p')
+  package=$(dpkg -S "*/$multiarch/$library" | sed -n '1s/[:,].*//p')
   grep -qE "(^|[ |,])$package( |,|$)" <<<"$depends" || { echo "Depends lacks $library ($package): $depends" >&2; exit 1; }
 done
 # Not one error or warning (lintian's own verdict), nor any hardening tag (only infos).
