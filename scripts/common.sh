@@ -1,9 +1,9 @@
 # Shared by the scripts in this folder; sourced, not run.
 
 # A script never ends without saying why: a command that stops it under set -e is named,
-# in a function too (-E).
+# in a function too (-E), with the file and line it stands on.
 set -E
-trap 'echo "${0##*/}: stopped, \"$BASH_COMMAND\" failed with status $? (line $LINENO)" >&2' ERR
+trap 'echo "${0##*/}: stopped, \"$BASH_COMMAND\" failed with status $? (${BASH_SOURCE[0]##*/} line $LINENO)" >&2' ERR
 
 # Debian packages to build and run the program (Xlib names its window's class); and the
 # tests' extras: the scene tests render off-screen through EGL, the program tests run it
@@ -24,47 +24,78 @@ TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 "${XVFB_PACKAGES[@]}" openbo
 # install nothing, and CMake and need_commands name what is missing.
 debian_packages() { command -v dpkg-query >/dev/null && command -v apt-get >/dev/null; }
 
-# Read whole, not through grep -q: a reader that stops early fails the writer (pipefail).
-installed() { [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]; }
+# Whether $1 is installed for this machine's own architecture, or for all. dpkg answers a
+# line an architecture: a Multi-Arch: same package may stand for two (i386 beside amd64,
+# as Steam puts Mesa), and one installed for another architecture alone is missing here.
+installed() {
+  local native arch status
+  native=$(dpkg --print-architecture)
+  # Not through a pipe: a reader that stops early would fail the writer under pipefail.
+  while read -r arch status; do
+    [[ ($arch == "$native" || $arch == all) && $status == "install ok installed" ]] && return 0
+  done < <(dpkg-query -W -f='${Architecture} ${Status}\n' "$1" 2>/dev/null || true)
+  return 1
+}
 
-# The first of the alternatives $1 ("a|b") that apt can install; else the first.
+# Whether apt's lists offer $1 to install; whole, as above.
+offered() { [[ $(apt-cache policy "$1" 2>/dev/null) == *"Candidate: "[!\(]* ]]; }
+
+# The first of the alternatives $1 ("a|b") that apt's lists offer; else the first.
 available() {
   local name
   for name in ${1//|/ }; do
-    [[ $(apt-cache policy "$name" 2>/dev/null) == *"Candidate: "[!\(]* ]] && { echo "$name"; return; }
+    offered "$name" && { echo "$name"; return; }
   done
   echo "${1%%|*}"
 }
 
-# Installs the packages of $@ (each a name or alternatives "a|b") of which none is
-# installed; without root, says how and stops.
+# Prints, one a line, the entries of $@ (each a name or alternatives "a|b") of which none
+# is installed.
+missing_packages() {
+  local wanted name
+  for wanted in "$@"; do
+    for name in ${wanted//|/ }; do
+      installed "$name" && continue 2
+    done
+    echo "$wanted"
+  done
+}
+
+# Installs what missing_packages finds, as root; otherwise prints the one line that
+# installs it, for the user to paste, and stops. Does nothing at all when nothing is
+# missing. A name apt's lists do not offer means that they are old (a normal user cannot
+# refresh them): the line then refreshes them first.
 need_packages() {
-  local missing=() wanted name i
+  local missing=() refresh= i
   if ! debian_packages; then
     [ -n "${NOT_DEBIAN_SAID:-}" ] || echo "No dpkg and apt-get here: installing nothing, using what is installed."
     NOT_DEBIAN_SAID=1
     return 0
   fi
-  for wanted in "$@"; do
-    for name in ${wanted//|/ }; do
-      installed "$name" && continue 2
-    done
-    missing+=("$wanted")
-  done
+  mapfile -t missing < <(missing_packages "$@")
   [ ${#missing[@]} -eq 0 ] && return 0
-  if [ "$(id -u)" -eq 0 ]; then
-    apt-get update -qq
-  fi
+  [ "$(id -u)" -ne 0 ] || apt-get update -qq
   for i in "${!missing[@]}"; do
     missing[i]=$(available "${missing[i]}")
+    offered "${missing[i]}" || refresh="sudo apt-get update && "
   done
   if [ "$(id -u)" -ne 0 ]; then
-    echo "Missing packages. Install them, then run this again:" >&2
-    echo "  sudo apt-get install -y ${missing[*]}" >&2
+    echo "Missing packages. Install them with this line, then run this again:" >&2
+    echo "  ${refresh}sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
     exit 1
   fi
   echo "Installing: ${missing[*]}"
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Run as root through sudo, a script installs as root and does all the rest as the user
+# who called it: the build trees stay theirs, a plain run later can use them, and the
+# program runs on their desktop as they do. Call it with the script's own arguments,
+# from the project's folder, once need_packages has run.
+continue_as_caller() {
+  [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ] || return 0
+  echo "Packages are in place; going on as $SUDO_USER, who called sudo."
+  exec runuser -u "$SUDO_USER" -- "scripts/${0##*/}" "$@"
 }
 
 # Takes pairs: a command, and what to install for it, in words. Stops, naming what is
@@ -92,6 +123,15 @@ build_into() {
   local dir=$1
   shift
   need_commands cmake "CMake 3.18 or newer"
+  # A run as root outside sudo (or one before this script went on as the caller) leaves
+  # trees another user cannot write.
+  local foreign
+  foreign=$(find build ! -user "$(id -u)" -print -quit 2>/dev/null) || true
+  if [ -n "$foreign" ]; then
+    echo "$foreign belongs to $(stat -c %U "$foreign"), not to $(id -un). Make the build folder yours, then run this again:" >&2
+    echo "  sudo chown -R $(id -un): $PWD/build" >&2
+    exit 1
+  fi
   [ -n "${CXX:-}" ] || command -v g++ >/dev/null || command -v clang++ >/dev/null ||
     need_commands c++ "a C++17 compiler (g++ or clang++, or one named by CXX)"
   cmake -S . -B "$dir" "$@" >/dev/null
