@@ -16,8 +16,9 @@
 #include <utility>
 #include <vector>
 
+#include "scene/init.h"
 #include "scene/scene.h"
-#include "shell/window.h"
+#include "watch/process.h"
 
 namespace {
 
@@ -98,26 +99,20 @@ bool nextLine(FILE* from, long& frames, long long& nanoseconds, long& kilobytes)
   return std::fscanf(from, "%ld %lld %ld", &frames, &nanoseconds, &kilobytes) == 3;
 }
 
-// Starts argv with the write end of a pipe as fd 3 and the probe preloaded.
+// Starts argv with the write end of a pipe as fd 3 and the probe preloaded, as every
+// watcher of the program starts it.
 std::pair<pid_t, FILE*> startWithProbe(std::vector<std::string> argv, const char* every) {
   int fds[2];
   if (pipe(fds) != 0) {
     return {-1, nullptr};
   }
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(fds[1], 3);
-    setenv("LD_PRELOAD", CUBE_PROBE_LIBRARY, 1);
-    setenv("CUBE_PROBE_FD", "3", 1);
-    setenv("CUBE_PROBE_EVERY", every, 1);
-    std::vector<char*> args;
-    for (auto& arg : argv) {
-      args.push_back(arg.data());
-    }
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
+  const pid_t pid =
+      watch::spawn({std::move(argv),
+                    "",
+                    {"LD_PRELOAD=" CUBE_PROBE_LIBRARY, "CUBE_PROBE_FD=3", std::string("CUBE_PROBE_EVERY=") + every},
+                    -1,
+                    -1,
+                    fds[1]});
   close(fds[1]);
   return {pid, fdopen(fds[0], "r")};
 }

@@ -14,10 +14,13 @@ BUILD_PACKAGES=(cmake g++ make "libglut-dev|freeglut3-dev" libglu1-mesa-dev libg
 # CPack reads the binary's library dependencies with dpkg-shlibdeps, and finds the
 # binaries to read with file(1).
 PACKAGING_PACKAGES=(dpkg-dev file)
-# A private X server for the scripts that show the program.
-XVFB_PACKAGES=(xvfb xauth x11-utils)
-# The program tests also run it under a window manager and a Wayland compositor.
-TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 "${XVFB_PACKAGES[@]}" openbox weston xwayland
+# A private X server for the scripts that show the program; and what watches it there
+# (cube-watch saves its pictures as PNG).
+XVFB_PACKAGES=(xvfb xauth)
+WATCH_PACKAGES=("${XVFB_PACKAGES[@]}" libpng-dev)
+# The program tests also run it under a window manager and a Wayland compositor, which
+# scripts/desktop sees ready through xprop.
+TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 "${WATCH_PACKAGES[@]}" x11-utils openbox weston xwayland
   "${PACKAGING_PACKAGES[@]}" lintian desktop-file-utils appstream mandoc)
 
 # Whether Debian's dpkg and apt-get manage this system's packages; elsewhere the scripts
@@ -111,10 +114,9 @@ need_commands() {
   exit 1
 }
 
-# What a run on a private X server takes: the server, a look at its windows, screenshots.
-need_headless_commands() {
-  need_commands Xvfb "Xvfb, a virtual X server" xauth xauth xwininfo "xwininfo, of the X utilities" \
-    import "ImageMagick (import, convert)" convert "ImageMagick (import, convert)"
+# What a run on a private X server takes.
+need_xvfb_commands() {
+  need_commands Xvfb "Xvfb, a virtual X server" xauth xauth
 }
 
 # Configures and builds into the folder $1; the rest are extra CMake arguments. CMake
@@ -136,115 +138,4 @@ build_into() {
     need_commands c++ "a C++17 compiler (g++ or clang++, or one named by CXX)"
   cmake -S . -B "$dir" "$@" >/dev/null
   cmake --build "$dir" --parallel "$(nproc)"
-}
-
-# Starts the private desktop $1 (default bare: an Xvfb at 24 bits) with the screen size
-# $2 (default 1280x1024), through scripts/desktop as the tests do. Exports DISPLAY and
-# XAUTHORITY; the caller stops it with stop_desktop.
-start_desktop() {
-  local line display authority
-  DESKTOP_LOG=$(mktemp)
-  line=$(mktemp)
-  "$(dirname "${BASH_SOURCE[0]}")/desktop" "${1:-bare}" "${2:-1280x1024}" >"$line" 2>"$DESKTOP_LOG" &
-  DESKTOP_PID=$!
-  while kill -0 "$DESKTOP_PID" 2>/dev/null && [ ! -s "$line" ]; do
-    sleep 0.05
-  done
-  read -r display authority <"$line" || true
-  rm -f "$line"
-  if [ -z "${display:-}" ]; then
-    echo "could not start a private X server:" >&2
-    cat "$DESKTOP_LOG" >&2
-    exit 1
-  fi
-  export DISPLAY=$display XAUTHORITY=$authority
-}
-
-# Ends the background process $1 (if any) and reaps it.
-end_process() {
-  [ -n "$1" ] || return 0
-  kill "$1" 2>/dev/null || true
-  wait "$1" 2>/dev/null || true
-}
-
-stop_desktop() {
-  end_process "${DESKTOP_PID:-}"
-  rm -f "${DESKTOP_LOG:-}"
-  DESKTOP_PID=
-}
-
-# How long a script waits for the program's window to show the cube, from its start:
-# generous, for a slow or emulated machine, since it waits for the thing itself and goes
-# on the moment it is there. The outermost wait: scripts/desktop's and the program
-# tests' are shorter.
-PATIENCE=120 # seconds
-
-# Starts a command in the background on $DISPLAY and waits for its "3D CUBE" window;
-# sets PROGRAM_PID, and PROGRAM_DEADLINE, when the patience for it runs out. Fails if the
-# command ends first or shows no window.
-start_program() {
-  "$@" &
-  PROGRAM_PID=$!
-  PROGRAM_DEADLINE=$((SECONDS + PATIENCE))
-  until xwininfo -name "3D CUBE" >/dev/null 2>&1; do
-    if ! kill -0 "$PROGRAM_PID" 2>/dev/null; then
-      echo "$1 ended before its window appeared; the X server $DISPLAY" \
-        "($(kill -0 "${DESKTOP_PID:-0}" 2>/dev/null && echo running || echo gone)) said:" >&2
-      cat "${DESKTOP_LOG:-/dev/null}" >&2
-      return 1
-    fi
-    [ $SECONDS -lt $PROGRAM_DEADLINE ] || { echo "no \"3D CUBE\" window from $1 in $PATIENCE s" >&2; return 1; }
-    sleep 0.1
-  done
-}
-
-# The face colours as 8-bit RGB (orange's green half rounds either way), and what a
-# picture of the cube must hold: black, at least two faces, a real share of cube.
-FACE_COLOURS="#00FF00 #FF8000 #FF7F00 #FF0000 #FFFF00 #0000FF #FF00FF"
-
-# Says what the picture $1 shows, as "N faces, P% cube, M other colours"; fails unless
-# that is the cube, whole enough to be seen: black and face colours only, at least two
-# faces, and from 5% to 90% of it not black.
-shows_cube() {
-  local colours faces=0 others=0 colour percent
-  colours=$(convert "$1" -unique-colors -depth 8 txt:- 2>/dev/null | grep -oE '#[0-9A-F]{6}') || return 1
-  for colour in $colours; do
-    case " $FACE_COLOURS #000000 " in
-      *" $colour "*) [ "$colour" = "#000000" ] || faces=$((faces + 1)) ;;
-      *) others=$((others + 1)) ;;
-    esac
-  done
-  percent=$(convert "$1" -fill white +opaque black -colorspace gray -format '%[fx:round(100*mean)]' info:) || return 1
-  echo "$faces faces, $percent% cube, $others other colours"
-  [ "$faces" -ge 2 ] && [ "$others" -eq 0 ] && [ "$percent" -ge 5 ] && [ "$percent" -le 90 ]
-}
-
-# Saves a screenshot of the "3D CUBE" window to $1 once it shows the cube, taking one
-# again and again as the program draws; fails, saying what the last one showed, if the
-# program ends or the cube has not shown within the patience that start_program set.
-capture_cube() {
-  local seen="no screenshot"
-  while kill -0 "$PROGRAM_PID" 2>/dev/null; do
-    if seen=$(import -window "3D CUBE" -strip -define png:exclude-chunks=date,time "$1" 2>&1); then
-      seen=$(shows_cube "$1") && return 0
-    else
-      seen="no screenshot: ${seen:-import failed}"
-    fi
-    [ $SECONDS -lt "$PROGRAM_DEADLINE" ] ||
-      { echo "the window did not show the cube in $PATIENCE s: $seen (in $1)" >&2; return 1; }
-    sleep 0.5
-  done
-  echo "the program ended before its window showed the cube; last seen: $seen" >&2
-  return 1
-}
-
-stop_program() {
-  end_process "${PROGRAM_PID:-}"
-  PROGRAM_PID=
-}
-
-# For `trap stop_all EXIT`: nothing the script started outlives it.
-stop_all() {
-  stop_program
-  stop_desktop
 }

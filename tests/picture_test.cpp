@@ -9,8 +9,10 @@
 
 #include "gl_test.h"
 #include "scene/angles.h"
+#include "scene/init.h"
 #include "scene/scene.h"
-#include "shell/window.h"
+#include "watch/judge.h"
+#include "watch/palette.h"
 
 namespace {
 
@@ -66,10 +68,11 @@ std::size_t faceSeenAt(double px, double py, int width, int height, const std::a
   return entry < exit ? face : kNothing;
 }
 
-// RGB seen per face index: nothing (black), -X blue, +X magenta, -Y orange, +Y green,
-// -Z yellow, +Z red.
-constexpr std::array<std::array<int, 3>, 7> kColours{
-    {{0, 0, 0}, {0, 0, 255}, {255, 0, 255}, {255, 128, 0}, {0, 255, 0}, {255, 255, 0}, {255, 0, 0}}};
+// 8-bit RGB seen for a face index: the judges' colour of face index - 1, or black.
+std::array<int, 3> colourOf(std::size_t face) {
+  const watch::Rgb c = face == kNothing ? watch::Rgb{0, 0, 0} : watch::kFaceColours.at(face - 1);
+  return {int(std::lround(c.r * 255)), int(std::lround(c.g * 255)), int(std::lround(c.b * 255))};
+}
 
 struct View {
   const char* name;
@@ -123,7 +126,7 @@ TEST_P(Picture, EveryPixelShowsTheNearestFace) {
       if (!interior) {
         continue;
       }
-      const auto& want = kColours.at(face);
+      const auto want = colourOf(face);
       bool same = true;
       for (std::size_t c = 0; c < 3; ++c) {
         same = same && std::abs(got[c] - want[c]) <= 2;
@@ -135,6 +138,25 @@ TEST_P(Picture, EveryPixelShowsTheNearestFace) {
   }
   EXPECT_GT(cube, view.width * view.height / 20) << "the cube should fill a good share of the picture";
   EXPECT_GE(matching, compared * 0.995) << matching << " of " << compared << " pixels match";
+
+  // What the program's watchers judge: a frame of the solid cube; mirrored, none.
+  watch::Picture picture{view.width, view.height, {}, 0xFF, 0xFF00, 0xFF0000};
+  for (int y = view.height; y-- > 0;) {
+    for (int x = 0; x < view.width; ++x) {
+      const std::uint8_t* rgb = &pixels[4 * std::size_t(y * view.width + x)];
+      picture.pixels.push_back(rgb[0] | static_cast<unsigned long>(rgb[1]) << 8 |
+                               static_cast<unsigned long>(rgb[2]) << 16);
+    }
+  }
+  watch::Picture mirrored = picture;
+  for (auto row = mirrored.pixels.begin(); row != mirrored.pixels.end(); row += view.width) {
+    std::reverse(row, row + view.width);
+  }
+  const watch::Judgement judgement = watch::judge(picture);
+  EXPECT_EQ(judgement.problem, "") << judgement.summary();
+  if (judgement.faces == 3) {
+    EXPECT_NE(watch::judge(mirrored).problem, "");
+  }
 }
 
 TEST_P(Picture, RepaintingDrawsTheSameFrameWithoutTurning) {

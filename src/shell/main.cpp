@@ -1,5 +1,6 @@
 #include <GL/freeglut.h>
 
+#include "scene/init.h"
 #include "scene/scene.h"
 #include "shell/window.h"
 

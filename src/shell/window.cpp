@@ -22,12 +22,6 @@ constexpr bool usableSide(int pixels) { return pixels >= 1 && pixels <= kMaxWind
 
 }  // namespace
 
-void init() {
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  // Without it the face submitted last would cover nearer ones; the window has a depth buffer.
-  glEnable(GL_DEPTH_TEST);
-}
-
 void keepInitialWindowSizeUsable() {
   // freeglut turns "-geometry +5+5", "-geometry garbage" or "0x0" into 0 x 0, which
   // window creation dies on with BadValue; a side past kMaxWindowSide is never drawn whole.

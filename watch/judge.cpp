@@ -1,0 +1,143 @@
+#include "watch/judge.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <utility>
+#include <vector>
+
+#include "watch/palette.h"
+
+namespace watch {
+namespace {
+
+// A channel c in [0, 1] under a mask of n bits is stored as c (2^n - 1), rounded either
+// way: orange's green half falls between two values.
+unsigned long stored(double c, unsigned long mask, bool up) {
+  if (mask == 0) {
+    return 0;
+  }
+  const unsigned long lowest = mask & (~mask + 1);
+  const unsigned long top = mask / lowest;  // exact: the mask's bits are contiguous
+  const double level = c * double(top);
+  return static_cast<unsigned long>(up ? std::ceil(level) : std::floor(level)) * lowest;
+}
+
+// Each value a face colour (0 to 5) or black (kNoFace) may be stored as in this picture.
+std::vector<std::pair<unsigned long, std::size_t>> palette(const Picture& p) {
+  std::vector<std::pair<unsigned long, std::size_t>> values;
+  for (std::size_t face = 0; face <= kNoFace; ++face) {
+    const Rgb c = face < kNoFace ? kFaceColours[face] : Rgb{0, 0, 0};
+    for (const bool up : {false, true}) {
+      values.emplace_back(stored(c.r, p.red, up) | stored(c.g, p.green, up) | stored(c.b, p.blue, up), face);
+    }
+  }
+  return values;
+}
+
+// The scene's geometry, as the judges know it: the eye to the cube's centre, the cube's
+// half side, half the vertical field of view; model units and degrees.
+constexpr double kDistance = 10.5;
+constexpr double kHalfSide = 2.0;
+constexpr double kHalfFieldOfView = 20.0;
+
+// How far from the window's centre a sphere of this radius around the cube's centre
+// reaches, in pixels of a window this high.
+double reachInPixels(double radius, int height) {
+  const double degree = std::acos(-1.0) / 180.0;
+  return height / 2.0 * std::tan(std::asin(radius / kDistance)) / std::tan(kHalfFieldOfView * degree);
+}
+
+// Whether three faces, one on each axis (sorted by axis), stand in the cube's own order.
+// Seen from outside, faces with outward normals n0, n1, n2 meeting at a corner go round
+// it counter-clockwise when det(n0, n1, n2) > 0; with rows top first, as here, clockwise.
+bool inTheCubesOrder(const std::vector<std::size_t>& faces, const std::array<double, 6>& x,
+                     const std::array<double, 6>& y) {
+  const auto [a, b, c] = std::array{faces[0], faces[1], faces[2]};
+  const double determinant = (a % 2 != 0 ? 1 : -1) * (b % 2 != 0 ? 1 : -1) * (c % 2 != 0 ? 1 : -1);
+  const double turn = (x[b] - x[a]) * (y[c] - y[a]) - (y[b] - y[a]) * (x[c] - x[a]);
+  return turn * determinant < 0;
+}
+
+}  // namespace
+
+Box boundingBox(const Picture& p) {
+  Box box{p.width, p.height, -1, -1};
+  for (std::size_t i = 0; i < p.pixels.size(); ++i) {
+    if (p.pixels[i] != 0) {
+      const int x = int(i % std::size_t(p.width));
+      const int y = int(i / std::size_t(p.width));
+      box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x), std::max(box.bottom, y)};
+    }
+  }
+  return box;
+}
+
+bool fitsTheWindow(const Box& box, int width, int height) {
+  const double inner = reachInPixels(kHalfSide, height) - 2;
+  const double outer = reachInPixels(kHalfSide * std::sqrt(3.0), height) + 2;
+  const double x = width / 2.0;
+  const double y = height / 2.0;
+  // Edges between pixels: the box's right edge is box.right + 1.
+  return !box.empty() && box.left >= x - outer && box.right + 1 <= x + outer && box.top >= y - outer &&
+         box.bottom + 1 <= y + outer && box.left <= std::max(0.0, x - inner) &&
+         box.right + 1 >= std::min(double(width), x + inner) && box.top <= std::max(0.0, y - inner) &&
+         box.bottom + 1 >= std::min(double(height), y + inner);
+}
+
+std::string Judgement::summary() const {
+  return std::to_string(faces) + " faces, " + std::to_string(std::lround(share * 100)) + "% cube, " +
+         std::to_string(others) + " other pixels";
+}
+
+Judgement judge(const Picture& p) {
+  Judgement j;
+  const auto values = palette(p);
+  std::array<double, 6> x{};  // sums of each face's columns and rows, then its centre
+  std::array<double, 6> y{};
+  for (std::size_t i = 0; i < p.pixels.size(); ++i) {
+    const auto value =
+        std::find_if(values.begin(), values.end(), [&](const auto& v) { return v.first == p.pixels[i]; });
+    if (value == values.end()) {
+      ++j.others;
+      continue;
+    }
+    ++j.pixels[value->second];
+    if (value->second < kNoFace) {
+      const std::size_t row = i / std::size_t(p.width);
+      x[value->second] += double(i % std::size_t(p.width));
+      y[value->second] += double(row);
+    }
+  }
+  const long cube = long(p.pixels.size()) - j.pixels[kNoFace] - j.others;
+  j.share = p.pixels.empty() ? 0 : double(p.pixels.size() - std::size_t(j.pixels[kNoFace])) / double(p.pixels.size());
+  j.outline = boundingBox(p);
+  std::vector<std::size_t> seen;
+  for (std::size_t face = 0; face < kNoFace; ++face) {
+    if (j.pixels[face] * 200 > cube) {
+      seen.push_back(face);
+      x[face] /= double(j.pixels[face]);
+      y[face] /= double(j.pixels[face]);
+    }
+  }
+  j.faces = int(seen.size());
+  const bool opposite = std::any_of(seen.begin(), seen.end(), [&](std::size_t face) {
+    return std::find(seen.begin(), seen.end(), face ^ 1) != seen.end();
+  });
+  if (j.others > 0) {
+    j.problem = std::to_string(j.others) + " pixels of no colour of the cube";
+  } else if (j.faces > 3) {
+    j.problem = std::to_string(j.faces) + " faces at once, where a solid cube shows three at most";
+  } else if (opposite) {
+    j.problem = "two opposite faces at once";
+  } else if (j.faces == 3 && !inTheCubesOrder(seen, x, y)) {
+    j.problem = "three faces in mirrored order, as where two faces' colours changed places";
+  } else if (cube > 0 && !fitsTheWindow(j.outline, p.width, p.height)) {
+    j.problem = "an outline from (" + std::to_string(j.outline.left) + ", " + std::to_string(j.outline.top) + ") to (" +
+                std::to_string(j.outline.right) + ", " + std::to_string(j.outline.bottom) +
+                ") past the cube's bounds in a window of " + std::to_string(p.width) + " x " + std::to_string(p.height);
+  }
+  return j;
+}
+
+}  // namespace watch

@@ -1,0 +1,71 @@
+#include "watch/screen.h"
+
+#include <X11/Xutil.h>
+
+namespace watch {
+
+Screen::Screen(const std::string& display) {
+  XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  x_ = display.empty() ? nullptr : XOpenDisplay(display.c_str());
+}
+
+void Screen::close() {
+  if (x_ != nullptr) {
+    XCloseDisplay(x_);
+    x_ = nullptr;
+  }
+}
+
+std::vector<Window> Screen::windowsTitled(const std::string& title, Window under) const {
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  std::vector<Window> found;
+  if (XQueryTree(x_, under != 0 ? under : DefaultRootWindow(x_), &root, &parent, &children, &count) == 0) {
+    return found;
+  }
+  for (unsigned i = 0; i < count; ++i) {
+    char* name = nullptr;
+    if (XFetchName(x_, children[i], &name) != 0 && name != nullptr) {
+      if (title == name) {
+        found.push_back(children[i]);
+      }
+      XFree(name);
+    }
+    const auto inside = windowsTitled(title, children[i]);
+    found.insert(found.end(), inside.begin(), inside.end());
+  }
+  XFree(children);
+  return found;
+}
+
+XWindowAttributes Screen::attributesOf(Window window) const {
+  XWindowAttributes attributes{};
+  XGetWindowAttributes(x_, window, &attributes);
+  return attributes;
+}
+
+Picture Screen::capture(Window window) const {
+  const XWindowAttributes a = attributesOf(window);
+  Picture picture;
+  if (a.map_state != IsViewable || a.visual == nullptr) {
+    return picture;
+  }
+  XImage* image = XGetImage(x_, window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+  if (image == nullptr) {
+    return picture;
+  }
+  picture = {a.width, a.height, {}, a.visual->red_mask, a.visual->green_mask, a.visual->blue_mask};
+  picture.pixels.reserve(static_cast<std::size_t>(a.width) * static_cast<std::size_t>(a.height));
+  const unsigned long colour = picture.red | picture.green | picture.blue;
+  for (int row = 0; row < a.height; ++row) {
+    for (int column = 0; column < a.width; ++column) {
+      picture.pixels.push_back(XGetPixel(image, column, row) & colour);
+    }
+  }
+  XDestroyImage(image);
+  return picture;
+}
+
+}  // namespace watch
