@@ -118,7 +118,7 @@ Desktop::Desktop(const std::string& script, const std::string& kind, const std::
   std::istringstream(text) >> display_ >> authority_;
   int status = 0;
   if (display_.empty() && waitpid(pid_, &status, 0) == pid_) {
-    installed_ = !(WIFEXITED(status) && WEXITSTATUS(status) == 3);
+    installed_ = !WIFEXITED(status) || WEXITSTATUS(status) != 3;
     pid_ = -1;
   }
 }
