@@ -16,11 +16,10 @@
 namespace watch {
 
 pid_t spawn(const Launch& launch) {
-  std::vector<std::string> argv = launch.argv;
-  std::vector<char*> args;
-  args.reserve(argv.size() + 1);
-  for (auto& arg : argv) {
-    args.push_back(arg.data());
+  std::vector<char*> args;  // execvp takes char* const[], and changes none of them
+  args.reserve(launch.argv.size() + 1);
+  for (const std::string& arg : launch.argv) {
+    args.push_back(const_cast<char*>(arg.c_str()));
   }
   args.push_back(nullptr);
   const pid_t pid = fork();
