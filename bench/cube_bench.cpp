@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "scene/init.h"
 #include "scene/scene.h"
+#include "shell/init.h"
 #include "watch/process.h"
 
 namespace {

@@ -9,8 +9,8 @@
 
 #include "gl_test.h"
 #include "scene/angles.h"
-#include "scene/init.h"
 #include "scene/scene.h"
+#include "shell/init.h"
 #include "watch/judge.h"
 #include "watch/palette.h"
 

@@ -7,8 +7,8 @@
 
 #include "offscreen_context.h"
 #include "scene/angles.h"
-#include "scene/init.h"
 #include "scene/scene.h"
+#include "shell/init.h"
 
 int main(int argc, char** argv) {
   const int size = argc == 4 ? std::atoi(argv[1]) : 0;

@@ -4,7 +4,6 @@
 #include <cstddef>
 
 #include "scene/angles.h"
-#include "scene/init.h"
 #include "scene/scene.h"
 
 namespace {
@@ -67,12 +66,6 @@ static_assert(kFaces.size() == 6, "a cube has six faces");
 static_assert(coversEverySideOnce(), "each face must lie flat on its own side of the cube");
 
 }  // namespace
-
-void init() {
-  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  // Without it the face submitted last would cover nearer ones; the window has a depth buffer.
-  glEnable(GL_DEPTH_TEST);
-}
 
 void DrawCube() {
   glMatrixMode(GL_MODELVIEW);

@@ -1,7 +1,7 @@
 #include <GL/freeglut.h>
 
-#include "scene/init.h"
 #include "scene/scene.h"
+#include "shell/init.h"
 #include "shell/window.h"
 
 namespace {
