@@ -4,14 +4,14 @@
 #include <GL/freeglut.h>
 #include <X11/Xlib.h>
 #include <benchmark/benchmark.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -94,48 +94,54 @@ class RateReporter : public benchmark::ConsoleReporter {
   std::map<std::string, std::map<std::string, double>> rates;
 };
 
-// One "frames ns kB" line from a child started with a pipe on fd 3; false at its end.
-bool nextLine(FILE* from, long& frames, long long& nanoseconds, long& kilobytes) {
-  return std::fscanf(from, "%ld %lld %ld", &frames, &nanoseconds, &kilobytes) == 3;
-}
-
-// Starts argv with the write end of a pipe as fd 3 and the probe preloaded, as every
-// watcher of the program starts it.
-std::pair<pid_t, FILE*> startWithProbe(std::vector<std::string> argv, const char* every) {
-  int fds[2];
-  if (pipe(fds) != 0) {
-    return {-1, nullptr};
+// argv started as every watcher starts the program, the frame probe reporting to a pipe
+// after its first frame and every `every` frames.
+class Probed {
+ public:
+  Probed(watch::Args argv, long every) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+      return;
+    }
+    watch::Launch launch;
+    launch.argv = std::move(argv);
+    watch::addProbe(launch, fds[1], every);
+    const char* display = std::getenv("DISPLAY");
+    program_ = std::make_unique<watch::Program>(launch, display != nullptr ? display : "");
+    close(fds[1]);
+    lines_ = fdopen(fds[0], "r");
   }
-  const pid_t pid =
-      watch::spawn({std::move(argv),
-                    "",
-                    {"LD_PRELOAD=" CUBE_PROBE_LIBRARY, "CUBE_PROBE_FD=3", std::string("CUBE_PROBE_EVERY=") + every},
-                    -1,
-                    -1,
-                    fds[1]});
-  close(fds[1]);
-  return {pid, fdopen(fds[0], "r")};
-}
+  ~Probed() {
+    program_.reset();
+    if (lines_ != nullptr) {
+      std::fclose(lines_);
+    }
+  }
+  Probed(const Probed&) = delete;
+  Probed& operator=(const Probed&) = delete;
 
-void stop(std::pair<pid_t, FILE*> child) {
-  kill(child.first, SIGKILL);
-  waitpid(child.first, nullptr, 0);
-  std::fclose(child.second);
-}
+  // Its next report; false once it has ended.
+  bool next(long& frames, long long& nanoseconds, long& kilobytes) {
+    return lines_ != nullptr && std::fscanf(lines_, "%ld %lld %ld", &frames, &nanoseconds, &kilobytes) == 3;
+  }
+
+ private:
+  std::unique_ptr<watch::Program> program_;
+  FILE* lines_ = nullptr;
+};
 
 // Median wall time, in milliseconds, from starting argv to its first reported frame.
 double medianStartMilliseconds(const std::vector<std::string>& argv) {
   std::vector<double> times;
   for (int run = 0; run < 10; ++run) {
     const long long start = monotonicNanoseconds();
-    const auto child = startWithProbe(argv, "0");
+    Probed child(argv, 0);
     long frames = 0;
     long long at = 0;
     long kilobytes = 0;
-    if (nextLine(child.second, frames, at, kilobytes)) {
+    if (child.next(frames, at, kilobytes)) {
       times.push_back(static_cast<double>(at - start) / 1e6);
     }
-    stop(child);
   }
   std::sort(times.begin(), times.end());
   return times.empty() ? -1.0 : times[times.size() / 2];
@@ -189,15 +195,13 @@ int main(int argc, char** argv) {
       "\nStart-up, median of 10: cube to its first frame %.1f ms; an empty X window to its first expose %.1f ms\n",
       cubeStart, emptyStart);
 
-  const auto cube = startWithProbe({CUBE_EXECUTABLE}, "10000");
   std::map<long, long> resident;
   long frames = 0;
   long long at = 0;
   long kilobytes = 0;
-  while (frames < 200000 && nextLine(cube.second, frames, at, kilobytes)) {
+  for (Probed cube({CUBE_EXECUTABLE}, 10000); frames < 200000 && cube.next(frames, at, kilobytes);) {
     resident[frames] = kilobytes;
   }
-  stop(cube);
   if (resident.count(10000) != 0 && resident.count(200000) != 0) {
     std::printf("Resident size: %ld kB after 10,000 frames, %ld kB after 200,000 frames (%+ld kB)\n", resident[10000],
                 resident[200000], resident[200000] - resident[10000]);

@@ -18,10 +18,20 @@ PACKAGING_PACKAGES=(dpkg-dev file)
 # (cube-watch saves its pictures as PNG).
 XVFB_PACKAGES=(xvfb xauth)
 WATCH_PACKAGES=("${XVFB_PACKAGES[@]}" libpng-dev)
-# The program tests also run it under a window manager and a Wayland compositor, which
-# scripts/desktop sees ready through xprop.
-TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 "${WATCH_PACKAGES[@]}" x11-utils openbox weston xwayland
-  "${PACKAGING_PACKAGES[@]}" lintian desktop-file-utils appstream mandoc)
+# The tests' extras on any machine: the scene tests' EGL, the program tests' Xvfb, the
+# package test's tools.
+TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 "${WATCH_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}")
+# And what only a run on the machine's own hardware installs, as none of what it proves
+# depends on the architecture: the managed desktops (scripts/desktop sees them ready
+# through xprop), Debian's validators of the package, and static analysis.
+NATIVE_TEST_PACKAGES=(x11-utils openbox weston xwayland lintian desktop-file-utils appstream mandoc clang-tidy cppcheck)
+
+# The emulator this shell runs under, if any: under qemu-user, through binfmt_misc, the
+# kernel runs the emulator rather than the shell's own binary.
+emulator() {
+  local exe
+  exe=$(readlink /proc/$$/exe) && ! [ "$exe" -ef "$BASH" ] && echo "$exe"
+}
 
 # Whether Debian's dpkg and apt-get manage this system's packages; elsewhere the scripts
 # install nothing, and CMake and need_commands name what is missing.
@@ -112,11 +122,6 @@ need_commands() {
   [ ${#missing[@]} -eq 0 ] && return 0
   printf 'Missing; install it, then run this again: %s\n' "${missing[@]}" >&2
   exit 1
-}
-
-# What a run on a private X server takes.
-need_xvfb_commands() {
-  need_commands Xvfb "Xvfb, a virtual X server" xauth xauth
 }
 
 # Configures and builds into the folder $1; the rest are extra CMake arguments. CMake

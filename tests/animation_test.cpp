@@ -23,7 +23,8 @@ TEST_F(Animation, FirstStepGivesTheFloatsNearestToTheSteps) {
 
 TEST_F(Animation, XStaysExactlyTwiceYUntilXCompletesItsFirstTurn) {
   int steps = 0;
-  for (float previousX = 0.0f; xRotated >= previousX; ++steps) {
+  // Bounded at two turns' worth, so that angles never wrapped fail rather than loop for ever.
+  for (float previousX = 0.0f; xRotated >= previousX && steps < 2 * 360.0 / kXStep; ++steps) {
     ASSERT_EQ(xRotated, 2.0f * yRotated) << "after " << steps << " steps";
     previousX = xRotated;
     advanceAngles();

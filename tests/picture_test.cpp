@@ -6,19 +6,21 @@
 #include <cstdlib>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "gl_test.h"
 #include "scene/angles.h"
 #include "scene/scene.h"
 #include "shell/init.h"
 #include "watch/judge.h"
-#include "watch/palette.h"
+#include "watch/model.h"
+#include "watch/picture.h"
 
 namespace {
 
-// An independent ray-cast of the solid cube: eye at the origin looking down -Z,
-// 40 degree vertical field of view, cube of half-side 2 centred 10.5 ahead,
-// turned about X, then Y, then Z as seen from the eye.
+// An independent ray-cast of the solid cube where the judges know it stands
+// (watch/model.h), turned about X, then Y, then Z as seen from the eye.
 struct Vec {
   double x, y, z;
 };
@@ -37,7 +39,7 @@ Vec rotated(Vec v, double degrees, int axis) {
   }
 }
 
-// Eye space to the cube's own frame, in which it spans -2..+2.
+// Eye space to the cube's own frame, in which it spans -kHalfSide..+kHalfSide.
 Vec intoCube(Vec v, const std::array<double, 3>& angles) {
   return rotated(rotated(rotated(v, -angles[0], 0), -angles[1], 1), -angles[2], 2);
 }
@@ -46,9 +48,9 @@ constexpr std::size_t kNothing = 0;
 
 // Face hit first by the eye ray through viewport point (px, py): 1 + 2 * axis + (side > 0).
 std::size_t faceSeenAt(double px, double py, int width, int height, const std::array<double, 3>& angles) {
-  const double tanHalfFov = std::tan(20.0 * std::acos(-1.0) / 180.0);
+  const double tanHalfFov = std::tan(watch::kHalfFieldOfView * std::acos(-1.0) / 180.0);
   const double aspect = double(width) / double(height);
-  const Vec o = intoCube({0.0, 0.0, 10.5}, angles);
+  const Vec o = intoCube({0.0, 0.0, watch::kEyeDistance}, angles);
   const Vec d =
       intoCube({(2.0 * px / width - 1.0) * tanHalfFov * aspect, (2.0 * py / height - 1.0) * tanHalfFov, -1.0}, angles);
   const std::array<double, 3> origin{o.x, o.y, o.z};
@@ -57,8 +59,8 @@ std::size_t faceSeenAt(double px, double py, int width, int height, const std::a
   double exit = 1e300;
   std::size_t face = kNothing;
   for (std::size_t axis = 0; axis < 3; ++axis) {
-    const double near = (-std::copysign(2.0, direction[axis]) - origin[axis]) / direction[axis];
-    const double far = (std::copysign(2.0, direction[axis]) - origin[axis]) / direction[axis];
+    const double near = (-std::copysign(watch::kHalfSide, direction[axis]) - origin[axis]) / direction[axis];
+    const double far = (std::copysign(watch::kHalfSide, direction[axis]) - origin[axis]) / direction[axis];
     if (near > entry) {
       entry = near;
       face = 1 + 2 * axis + (direction[axis] < 0 ? 1 : 0);
@@ -68,10 +70,19 @@ std::size_t faceSeenAt(double px, double py, int width, int height, const std::a
   return entry < exit ? face : kNothing;
 }
 
-// 8-bit RGB seen for a face index: the judges' colour of face index - 1, or black.
-std::array<int, 3> colourOf(std::size_t face) {
+// Red, green and blue masks of a visual of 24, 16 and 30 bits.
+using Masks = std::array<unsigned long, 3>;
+constexpr std::array<Masks, 3> kVisuals{{{0xFF0000, 0xFF00, 0xFF}, {0xF800, 0x7E0, 0x1F}, {0x3FF00000, 0xFFC00, 0x3FF}}};
+
+// How a visual stores what is seen of a face index: the judges' colour of face index - 1,
+// or black.
+unsigned long colourOf(std::size_t face, const Masks& masks) {
   const watch::Rgb c = face == kNothing ? watch::Rgb{0, 0, 0} : watch::kFaceColours.at(face - 1);
-  return {int(std::lround(c.r * 255)), int(std::lround(c.g * 255)), int(std::lround(c.b * 255))};
+  unsigned long pixel = 0;
+  for (const auto& [level, mask] : {std::pair{c.r, masks[0]}, {c.g, masks[1]}, {c.b, masks[2]}}) {
+    pixel |= watch::stored(static_cast<unsigned long>(std::lround(level * double(watch::channel(0, mask).top))), mask);
+  }
+  return pixel;
 }
 
 struct View {
@@ -126,10 +137,10 @@ TEST_P(Picture, EveryPixelShowsTheNearestFace) {
       if (!interior) {
         continue;
       }
-      const auto want = colourOf(face);
+      const unsigned long want = colourOf(face, kVisuals[0]);
       bool same = true;
       for (std::size_t c = 0; c < 3; ++c) {
-        same = same && std::abs(got[c] - want[c]) <= 2;
+        same = same && std::abs(got[c] - long(watch::channel(want, kVisuals[0][c]).value)) <= 2;
       }
       ++compared;
       matching += same ? 1 : 0;
@@ -139,23 +150,28 @@ TEST_P(Picture, EveryPixelShowsTheNearestFace) {
   EXPECT_GT(cube, view.width * view.height / 20) << "the cube should fill a good share of the picture";
   EXPECT_GE(matching, compared * 0.995) << matching << " of " << compared << " pixels match";
 
-  // What the program's watchers judge: a frame of the solid cube; mirrored, none.
-  watch::Picture picture{view.width, view.height, {}, 0xFF, 0xFF00, 0xFF0000};
-  for (int y = view.height; y-- > 0;) {
-    for (int x = 0; x < view.width; ++x) {
-      const std::uint8_t* rgb = &pixels[4 * std::size_t(y * view.width + x)];
-      picture.pixels.push_back(rgb[0] | static_cast<unsigned long>(rgb[1]) << 8 |
-                               static_cast<unsigned long>(rgb[2]) << 16);
+  // What the program's watchers judge: a frame of the solid cube; mirrored, none. The frame
+  // itself, and the ray-cast as visuals of 16 and 30 bits store it.
+  std::vector<watch::Picture> pictures{watch::fromBytes(view.width, view.height, pixels.data(), 4, true)};
+  for (const Masks& masks : {kVisuals[1], kVisuals[2]}) {
+    pictures.push_back({view.width, view.height, {}, masks[0], masks[1], masks[2]});
+    for (int y = view.height; y-- > 0;) {
+      for (int x = 0; x < view.width; ++x) {
+        pictures.back().pixels.push_back(colourOf(faceSeenAt(x + 0.5, y + 0.5, view.width, view.height, angles), masks));
+      }
     }
   }
-  watch::Picture mirrored = picture;
-  for (auto row = mirrored.pixels.begin(); row != mirrored.pixels.end(); row += view.width) {
-    std::reverse(row, row + view.width);
-  }
-  const watch::Judgement judgement = watch::judge(picture);
-  EXPECT_EQ(judgement.problem, "") << judgement.summary();
-  if (judgement.faces == 3) {
-    EXPECT_NE(watch::judge(mirrored).problem, "");
+  for (const watch::Picture& picture : pictures) {
+    SCOPED_TRACE("green mask " + std::to_string(picture.green));
+    watch::Picture mirrored = picture;
+    for (auto row = mirrored.pixels.begin(); row != mirrored.pixels.end(); row += view.width) {
+      std::reverse(row, row + view.width);
+    }
+    const watch::Judgement judgement = watch::judge(picture);
+    EXPECT_EQ(judgement.problem, "") << judgement.summary();
+    if (judgement.faces == 3) {
+      EXPECT_NE(watch::judge(mirrored).problem, "");
+    }
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "gl_test.h"
 #include "scene/scene.h"
+#include "watch/model.h"
 
 namespace {
 
@@ -24,10 +25,10 @@ ProjectionState current() {
   return state;
 }
 
-// Perspective with a 40 degree vertical field of view, near 0.5 and far 20.
+// Perspective with the judges' field of view, near 0.5 and far 20.
 Matrix perspective(double aspect) {
   const double pi = std::acos(-1.0);
-  const double f = 1.0 / std::tan(20.0 * pi / 180.0);
+  const double f = 1.0 / std::tan(watch::kHalfFieldOfView * pi / 180.0);
   const double near = 0.5;
   const double far = 20.0;
   Matrix m{};

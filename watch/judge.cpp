@@ -6,46 +6,35 @@
 #include <utility>
 #include <vector>
 
-#include "watch/palette.h"
+#include "watch/model.h"
 
 namespace watch {
 namespace {
 
-// A channel c in [0, 1] under a mask of n bits is stored as c (2^n - 1), rounded either
-// way: orange's green half falls between two values.
-unsigned long stored(double c, unsigned long mask, bool up) {
-  if (mask == 0) {
-    return 0;
-  }
-  const unsigned long lowest = mask & (~mask + 1);
-  const unsigned long top = mask / lowest;  // exact: the mask's bits are contiguous
-  const double level = c * double(top);
-  return static_cast<unsigned long>(up ? std::ceil(level) : std::floor(level)) * lowest;
-}
-
-// Each value a face colour (0 to 5) or black (kNoFace) may be stored as in this picture.
+// Each value a face colour (0 to 5) or black (kNoFace) may be stored as in this picture:
+// a channel c in [0, 1] is c top, rounded either way, as orange's green half falls
+// between two steps.
 std::vector<std::pair<unsigned long, std::size_t>> palette(const Picture& p) {
   std::vector<std::pair<unsigned long, std::size_t>> values;
   for (std::size_t face = 0; face <= kNoFace; ++face) {
     const Rgb c = face < kNoFace ? kFaceColours[face] : Rgb{0, 0, 0};
     for (const bool up : {false, true}) {
-      values.emplace_back(stored(c.r, p.red, up) | stored(c.g, p.green, up) | stored(c.b, p.blue, up), face);
+      unsigned long value = 0;
+      for (const auto& [level, mask] : {std::pair{c.r, p.red}, {c.g, p.green}, {c.b, p.blue}}) {
+        const double steps = level * double(channel(0, mask).top);
+        value |= stored(static_cast<unsigned long>(up ? std::ceil(steps) : std::floor(steps)), mask);
+      }
+      values.emplace_back(value, face);
     }
   }
   return values;
 }
 
-// The scene's geometry, as the judges know it: the eye to the cube's centre, the cube's
-// half side, half the vertical field of view; model units and degrees.
-constexpr double kDistance = 10.5;
-constexpr double kHalfSide = 2.0;
-constexpr double kHalfFieldOfView = 20.0;
-
 // How far from the window's centre a sphere of this radius around the cube's centre
 // reaches, in pixels of a window this high.
 double reachInPixels(double radius, int height) {
   const double degree = std::acos(-1.0) / 180.0;
-  return height / 2.0 * std::tan(std::asin(radius / kDistance)) / std::tan(kHalfFieldOfView * degree);
+  return height / 2.0 * std::tan(std::asin(radius / kEyeDistance)) / std::tan(kHalfFieldOfView * degree);
 }
 
 // Whether three faces, one on each axis (sorted by axis), stand in the cube's own order.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 namespace watch {
@@ -16,5 +17,21 @@ struct Picture {
   bool operator==(const Picture& other) const { return pixels == other.pixels && width == other.width; }
   bool operator!=(const Picture& other) const { return !(*this == other); }
 };
+
+// A channel under a mask of n contiguous bits: its steps, from 0 to top = 2^n - 1.
+struct Channel {
+  unsigned long value, top;
+};
+inline Channel channel(unsigned long pixel, unsigned long mask) {
+  const unsigned long lowest = mask & (~mask + 1);
+  return mask == 0 ? Channel{0, 1} : Channel{(pixel & mask) / lowest, mask / lowest};
+}
+// The bits a level in [0, top] takes under mask.
+inline unsigned long stored(unsigned long level, unsigned long mask) { return level * (mask & (~mask + 1)); }
+
+// 8-bit channels, red first, `step` bytes a pixel, in a picture with these masks; each
+// channel rounded to the nearest step of its mask.
+Picture fromBytes(int width, int height, const unsigned char* bytes, std::size_t step, bool bottomRowFirst,
+                  unsigned long red = 0xFF0000, unsigned long green = 0xFF00, unsigned long blue = 0xFF);
 
 }  // namespace watch

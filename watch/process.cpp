@@ -1,8 +1,10 @@
 #include "watch/process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +16,32 @@
 #include <utility>
 
 namespace watch {
+
+namespace {
+
+// Closes every descriptor from `first` up, whatever its number: close_range where the
+// kernel has it, else each one /proc lists. Runs in the child, before exec.
+bool closeFrom(int first) {
+#ifdef SYS_close_range
+  if (syscall(SYS_close_range, first, ~0U, 0) == 0) {
+    return true;
+  }
+#endif
+  DIR* folder = opendir("/proc/self/fd");
+  if (folder == nullptr) {
+    return false;
+  }
+  for (const dirent* entry = readdir(folder); entry != nullptr; entry = readdir(folder)) {
+    const int fd = std::atoi(entry->d_name);
+    if (fd >= first && fd != dirfd(folder)) {
+      close(fd);
+    }
+  }
+  closedir(folder);
+  return true;
+}
+
+}  // namespace
 
 pid_t spawn(const Launch& launch) {
   std::vector<char*> args;  // execvp takes char* const[], and changes none of them
@@ -27,17 +55,14 @@ pid_t spawn(const Launch& launch) {
     return pid;
   }
   prctl(PR_SET_PDEATHSIG, SIGKILL);
-  for (const auto& [from, to] : {std::pair{launch.output, STDOUT_FILENO}, std::pair{launch.errors, STDERR_FILENO},
-                                 std::pair{launch.descriptor3, 3}}) {
+  for (const auto& [from, to] :
+       {std::pair{launch.output, STDOUT_FILENO}, std::pair{launch.errors, STDERR_FILENO}, std::pair{launch.probe, 3}}) {
     if (from >= 0 && from != to) {
       dup2(from, to);
     }
   }
-  for (int fd = launch.descriptor3 >= 0 ? 4 : 3; fd < 1024; ++fd) {
-    close(fd);
-  }
-  if (!launch.display.empty()) {
-    setenv("DISPLAY", launch.display.c_str(), 1);
+  if (!closeFrom(launch.probe >= 0 ? 4 : 3)) {
+    _exit(127);
   }
   for (const std::string& entry : launch.environment) {
     if (const auto equals = entry.find('='); equals == std::string::npos) {
@@ -50,7 +75,13 @@ pid_t spawn(const Launch& launch) {
   _exit(127);
 }
 
-Program::Program(Args argv, const std::string& display, int descriptor3) {
+void addProbe(Launch& launch, int probe, long every) {
+  launch.probe = probe;
+  launch.environment.insert(launch.environment.end(), {"LD_PRELOAD=" CUBE_PROBE_LIBRARY, "CUBE_PROBE_FD=3",
+                                                       "CUBE_PROBE_EVERY=" + std::to_string(every)});
+}
+
+Program::Program(Launch launch, const std::string& display) {
   // mkostemp: a new file of a name nobody can guess.
   const char* folder = std::getenv("TMPDIR");
   errorsPath_ = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/cube-stderr.XXXXXX";
@@ -58,7 +89,9 @@ Program::Program(Args argv, const std::string& display, int descriptor3) {
   if (errors_ < 0) {
     errorsPath_.clear();
   }
-  pid_ = spawn({std::move(argv), display, {}, -1, errors_, descriptor3});
+  launch.errors = errors_;
+  launch.environment.push_back("DISPLAY=" + display);
+  pid_ = spawn(launch);
 }
 
 bool Program::running() const {
@@ -67,8 +100,8 @@ bool Program::running() const {
          info.si_pid == 0;
 }
 
-int Program::ending(std::chrono::milliseconds patience) {
-  for (const auto deadline = std::chrono::steady_clock::now() + patience; std::chrono::steady_clock::now() < deadline;
+int Program::ending() {
+  for (const auto deadline = std::chrono::steady_clock::now() + kStopPatience; std::chrono::steady_clock::now() < deadline;
        std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
     int status = 0;
     if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -83,7 +116,7 @@ void Program::stop() {
   // TERM first, so that a program run under valgrind writes its summary; the program
   // itself ends on it at once.
   if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0 && kill(pid_, SIGTERM) == 0 &&
-      ending(std::chrono::seconds(30)) == -1) {
+      ending() == -1) {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
@@ -107,7 +140,11 @@ Desktop::Desktop(const std::string& script, const std::string& kind, const std::
   }
   // Its complaints go to this process's standard error. A sanitizer run's preload is for
   // the program under test, not for the desktop's servers.
-  pid_ = spawn({{script, kind, screen}, "", {"LD_PRELOAD"}, line[1]});
+  Launch launch;
+  launch.argv = {script, kind, screen};
+  launch.environment = {"LD_PRELOAD"};
+  launch.output = line[1];
+  pid_ = spawn(launch);
   close(line[1]);
   std::string text;
   for (char c = 0; read(line[0], &c, 1) == 1 && c != '\n';) {

@@ -8,36 +8,44 @@
 
 namespace watch {
 
+// How long a program has to end once it is told to (TERM), or once its window is closed
+// or its X server gone: under valgrind it writes its summary first.
+constexpr std::chrono::seconds kStopPatience{30};
+
 using Args = std::vector<std::string>;
 
-// What a child gets. Nothing of this process's is passed on but standard input and what
-// is named here.
+// What a child gets, filled by name. Nothing of this process's is passed on but standard
+// input and the descriptors named here.
 struct Launch {
   Args argv;                             // searched for in PATH
-  std::string display;                   // its DISPLAY, when given
   std::vector<std::string> environment;  // "NAME=value" set in it, or "NAME" taken out
   int output = -1;                       // its standard output, when given
   int errors = -1;                       // its standard error, when given
-  int descriptor3 = -1;                  // passed on as its descriptor 3 (the frame probe's)
+  int probe = -1;                        // its descriptor 3, when given: where the frame probe writes
 };
 
 // Starts a child that dies with this process (a death signal); -1 if none could start.
 pid_t spawn(const Launch& launch);
 
+// Has the frame probe (frame_probe.cpp) preloaded into what launch starts, writing to the
+// descriptor probe a line "frames monotonic-ns resident-kB" after the first frame and
+// after every `every` frames.
+void addProbe(Launch& launch, int probe, long every);
+
 // A program started on a display, its standard error kept in a file of its own, and
 // killed when this ends if it still runs.
 class Program {
  public:
-  Program(Args argv, const std::string& display, int descriptor3 = -1);
+  Program(Launch launch, const std::string& display);
   ~Program() { stop(); }
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
   // Looks without reaping, so that ending() still gets the status.
   bool running() const;
-  // Waits for it to end: its wait status, or -1 if it still runs when patience runs out.
-  int ending(std::chrono::milliseconds patience);
-  // Ends it: TERM, and KILL if it still runs 30 s later.
+  // Waits for it to end: its wait status, or -1 if it still runs kStopPatience later.
+  int ending();
+  // Ends it: TERM, and KILL if it still runs kStopPatience later.
   void stop();
   std::string standardError() const;
 

@@ -1,4 +1,4 @@
-// Preloaded into the real program by the benchmark and the soak script (never linked
+// Preloaded into the real program by the benchmark and the soak (never linked
 // into it): wraps glFlush, which ends every frame, and reports to the file descriptor
 // named by CUBE_PROBE_FD one line "frames monotonic-ns resident-kB" after the first
 // frame and after every CUBE_PROBE_EVERY frames (default 10000).

@@ -22,4 +22,10 @@ constexpr std::array<Rgb, 6> kFaceColours{{
 }};
 constexpr std::size_t kNoFace = kFaceColours.size();  // black: the background
 
+// Where it stands: the eye looks down -Z at the cube's centre kEyeDistance ahead, through
+// a vertical field of view of twice kHalfFieldOfView; eye-space units and degrees.
+constexpr double kEyeDistance = 10.5;
+constexpr double kHalfSide = 2.0;
+constexpr double kHalfFieldOfView = 20.0;
+
 }  // namespace watch

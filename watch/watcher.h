@@ -1,0 +1,48 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "watch/process.h"
+#include "watch/screen.h"  // Xlib's macros: last
+
+namespace watch {
+
+// A watcher's patience follows the program's progress, not the clock: its start, its
+// window coming, and each new picture in that window. A wait fails when the program ends,
+// when kStill passes with no progress, or after kMostPictures new pictures without what
+// it waits for.
+constexpr std::chrono::seconds kStill{60};
+// Each new picture is at least one new frame: 5,000 frames turn the cube 100 degrees about
+// X and 50 about Y, and it shows three faces from about the 1,200th on.
+constexpr long kMostPictures = 5000;
+
+// Waits for the program's window and pictures, through the screen it shows on.
+class Watcher {
+ public:
+  Watcher(const Screen& screen, const Program& program);
+
+  // Its first "3D CUBE" window, once viewable and showing a frame (turned any way, the
+  // cube covers the window's centre: not all black); 0 if the wait failed.
+  Window window();
+  // Captures the window until a picture that differs from `last` is wanted, and returns
+  // it; an empty one if the wait failed.
+  Picture until(Window window, const std::function<bool(const Picture&)>& wanted, Picture last = {});
+  // Until a picture shows the cube well (Judgement::showsCube), or cannot be a frame of it
+  // twice in a row (once may be a frame caught half drawn).
+  Picture cube(Window window);
+  // Why the last wait failed.
+  const std::string& why() const { return why_; }
+
+ private:
+  // False, saying why, once the program has ended or kStill has passed with no progress.
+  bool patient(const char* waitingFor);
+
+  const Screen& screen_;
+  const Program& program_;
+  std::chrono::steady_clock::time_point progress_;
+  std::string why_;
+};
+
+}  // namespace watch
