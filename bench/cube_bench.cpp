@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -94,61 +93,44 @@ class RateReporter : public benchmark::ConsoleReporter {
   std::map<std::string, std::map<std::string, double>> rates;
 };
 
-// argv started as every watcher starts the program, the frame probe reporting to a pipe
-// after its first frame and every `every` frames.
-class Probed {
- public:
-  Probed(watch::Args argv, long every) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-      return;
-    }
-    watch::Launch launch;
-    launch.argv = std::move(argv);
-    watch::addProbe(launch, fds[1], every);
-    const char* display = std::getenv("DISPLAY");
-    program_ = std::make_unique<watch::Program>(launch, display != nullptr ? display : "");
-    close(fds[1]);
-    lines_ = fdopen(fds[0], "r");
+// Starts argv as every watcher starts the program, the frame probe reporting through a pipe
+// every `every` frames, and hands report(frames, ns, kB) each report until it returns false.
+template <typename Report>
+void probe(watch::Args argv, long every, Report report) {
+  int fds[2];
+  if (pipe(fds) != 0) {
+    return;
   }
-  ~Probed() {
-    program_.reset();
-    if (lines_ != nullptr) {
-      std::fclose(lines_);
-    }
+  watch::Launch launch;
+  launch.argv = std::move(argv);
+  watch::addProbe(launch, fds[1], every);
+  const watch::Program program(launch, std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "");
+  close(fds[1]);
+  FILE* lines = fdopen(fds[0], "r");
+  long frames = 0;
+  long long nanoseconds = 0;
+  long kilobytes = 0;
+  while (std::fscanf(lines, "%ld %lld %ld", &frames, &nanoseconds, &kilobytes) == 3 &&
+         report(frames, nanoseconds, kilobytes)) {
   }
-  Probed(const Probed&) = delete;
-  Probed& operator=(const Probed&) = delete;
-
-  // Its next report; false once it has ended.
-  bool next(long& frames, long long& nanoseconds, long& kilobytes) {
-    return lines_ != nullptr && std::fscanf(lines_, "%ld %lld %ld", &frames, &nanoseconds, &kilobytes) == 3;
-  }
-
- private:
-  std::unique_ptr<watch::Program> program_;
-  FILE* lines_ = nullptr;
-};
+  std::fclose(lines);
+}
 
 // Median wall time, in milliseconds, from starting argv to its first reported frame.
 double medianStartMilliseconds(const std::vector<std::string>& argv) {
   std::vector<double> times;
   for (int run = 0; run < 10; ++run) {
     const long long start = monotonicNanoseconds();
-    Probed child(argv, 0);
-    long frames = 0;
-    long long at = 0;
-    long kilobytes = 0;
-    if (child.next(frames, at, kilobytes)) {
+    probe(argv, 0, [&](long, long long at, long) {
       times.push_back(static_cast<double>(at - start) / 1e6);
-    }
+      return false;
+    });
   }
   std::sort(times.begin(), times.end());
   return times.empty() ? -1.0 : times[times.size() / 2];
 }
 
-// Maps a bare 300 x 300 window at (100, 100) and reports, as the probe would, when the
-// X server first exposes it; then waits to be stopped.
+// Maps a bare 300 x 300 window at (100, 100), reports its first expose as the probe would, waits.
 int emptyWindow() {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {
@@ -196,12 +178,10 @@ int main(int argc, char** argv) {
       cubeStart, emptyStart);
 
   std::map<long, long> resident;
-  long frames = 0;
-  long long at = 0;
-  long kilobytes = 0;
-  for (Probed cube({CUBE_EXECUTABLE}, 10000); frames < 200000 && cube.next(frames, at, kilobytes);) {
+  probe({CUBE_EXECUTABLE}, 10000, [&](long frames, long long, long kilobytes) {
     resident[frames] = kilobytes;
-  }
+    return frames < 200000;
+  });
   if (resident.count(10000) != 0 && resident.count(200000) != 0) {
     std::printf("Resident size: %ld kB after 10,000 frames, %ld kB after 200,000 frames (%+ld kB)\n", resident[10000],
                 resident[200000], resident[200000] - resident[10000]);

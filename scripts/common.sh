@@ -5,25 +5,20 @@
 set -E
 trap 'echo "${0##*/}: stopped, \"$BASH_COMMAND\" failed with status $? (${BASH_SOURCE[0]##*/} line $LINENO)" >&2' ERR
 
-# Debian packages to build and run the program (Xlib names its window's class); and the
-# tests' extras: the scene tests render off-screen through EGL, the program tests run it
-# on private desktops (scripts/desktop). "a|b" takes the first of those the archive has:
-# freeglut 3's development files are libglut-dev, freeglut 2.8's (Debian 11, Ubuntu 22.04)
-# freeglut3-dev.
+# Debian packages to build and run the program (Xlib names its window's class). "a|b" takes
+# the first the archive has: freeglut 3's development files are libglut-dev, freeglut
+# 2.8's (Debian 11, Ubuntu 22.04) freeglut3-dev.
 BUILD_PACKAGES=(cmake g++ make "libglut-dev|freeglut3-dev" libglu1-mesa-dev libgl-dev libx11-dev libgl1-mesa-dri)
-# CPack reads the binary's library dependencies with dpkg-shlibdeps, and finds the
-# binaries to read with file(1).
+# CPack reads the binary's library dependencies with dpkg-shlibdeps, finding it with file(1).
 PACKAGING_PACKAGES=(dpkg-dev file)
 # A private X server for the scripts that show the program; and what watches it there
 # (cube-watch saves its pictures as PNG).
-XVFB_PACKAGES=(xvfb xauth)
-WATCH_PACKAGES=("${XVFB_PACKAGES[@]}" libpng-dev)
+WATCH_PACKAGES=(xvfb xauth libpng-dev)
 # The tests' extras on any machine: the scene tests' EGL, the program tests' Xvfb, the
 # package test's tools.
 TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 "${WATCH_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}")
-# And what only a run on the machine's own hardware installs, as none of what it proves
-# depends on the architecture: the managed desktops (scripts/desktop sees them ready
-# through xprop), Debian's validators of the package, and static analysis.
+# What only a run on the machine's own hardware needs, none of it architecture-dependent: the
+# managed desktops (ready, as xprop sees), Debian's validators, static analysis.
 NATIVE_TEST_PACKAGES=(x11-utils openbox weston xwayland lintian desktop-file-utils appstream mandoc clang-tidy cppcheck)
 
 # The emulator this shell runs under, if any: under qemu-user, through binfmt_misc, the
@@ -115,13 +110,8 @@ continue_as_caller() {
 # missing, unless every command is there.
 need_commands() {
   local missing=()
-  while [ $# -ge 2 ]; do
-    command -v "$1" >/dev/null || case " ${missing[*]-} " in *" $2 "*) ;; *) missing+=("$2") ;; esac
-    shift 2
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  printf 'Missing; install it, then run this again: %s\n' "${missing[@]}" >&2
-  exit 1
+  while [ $# -ge 2 ]; do command -v "$1" >/dev/null || missing+=("$2"); shift 2; done
+  [ ${#missing[@]} -eq 0 ] || { printf 'Missing; install it, then run this again: %s\n' "${missing[@]}" >&2; exit 1; }
 }
 
 # Configures and builds into the folder $1; the rest are extra CMake arguments. CMake

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Makes the release with scripts/package and checks it as a distribution would: the
-# .deb's files, dependencies, metadata and lintian; the tarball building, testing and
-# installing the same files offline; one version throughout; the unpacked program's picture.
+# Makes the release with scripts/package and checks it as a distribution would: the .deb's
+# files, dependencies and metadata; the tarball building, testing and installing offline;
+# one version throughout; the unpacked program's picture.
 # Usage: package_test.sh SOURCE_DIR CUBE_WATCH
 set -euo pipefail
 source "$1/scripts/common.sh"
@@ -17,7 +17,7 @@ release() {
 # Under emulation, what does not depend on the architecture is left to the native runs.
 emulated=$(emulator) || emulated=
 native() {
-  [ -z "$emulated" ] || { echo "SKIPPED $1: the native runs prove it of the same sources, and this machine emulates $(uname -m)"; return 1; }
+  [ -z "$emulated" ] || { echo "SKIPPED $1: the native runs prove it, as this machine emulates $(uname -m)"; return 1; }
 }
 # Reproducible: made twice from scratch, the same bytes.
 first=$(release "$1")
@@ -41,8 +41,7 @@ expected="./usr/bin/cube
 ./usr/share/metainfo/$id.metainfo.xml"
 diff <(echo "$expected") <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sort)
 
-# Every library the program links, by the package that holds it here: freeglut3 with
-# freeglut 2.8, libglut3.12 with freeglut 3.
+# Every library the program links, by the package that holds it here, either freeglut.
 depends=$(dpkg-deb -f "$deb" Depends)
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 for library in $(objdump -p "$work/release/cube" | awk '$1 == "NEEDED" { print $2 }'); do
@@ -69,8 +68,7 @@ fi
 grep -q "release version=\"$version\"" "$share/metainfo/$id.metainfo.xml"
 zgrep -q "^\.TH CUBE 6 .* \"cube $version\"" "$share/man/man6/cube.6.gz"
 zcat "$share/doc/cube/changelog.gz" | head -n 1 | grep -q "^cube ($version) "
-# The icons' PNG headers, as bytes: the signature, IHDR, width and height (32 bits,
-# big-endian), bit depth 8 and colour type 6, RGB with alpha.
+# The icons' PNG headers: signature, IHDR, width and height (32-bit big-endian), 8-bit RGBA.
 png="137 80 78 71 13 10 26 10 0 0 0 13 73 72 68 82"
 for size in 48 64 128 256; do
   side="0 0 $((size >> 8)) $((size & 255))"
@@ -78,13 +76,11 @@ for size in 48 64 128 256; do
     { echo "icon $size is not ${size}x${size} RGBA" >&2; exit 1; }
 done
 
-# The tarball alone, with no network and outside any git repository, builds, passes its
-# fast tests and installs what the .deb holds.
+# The tarball alone, offline and outside git, builds, passes its fast tests, installs the .deb's files.
 if native "the tarball's offline build"; then
   mkdir "$work/tarball"
   tar -xzf "$tarball" -C "$work/tarball"
-  # Root cuts the network; a normal user, in a user namespace of its own, where the kernel
-  # allows one (and a chroot does not).
+  # Root cuts the network; a normal user, in a user namespace, where allowed (not in a chroot).
   offline=(unshare --net)
   "${offline[@]}" true 2>/dev/null || offline=(unshare --map-root-user --net)
   "${offline[@]}" true 2>/dev/null || {
@@ -102,4 +98,6 @@ fi
 
 # The binary as released, built with Debian's flags and build type None, must show the cube.
 "$1/scripts/desktop" bare 1280x1024 "$2" show -- "$work/root/usr/bin/cube" >/dev/null
-echo "cube $version: package${emulated:+ (as far as it depends on the architecture)}, tarball, metadata and unpacked program all good"
+what="package, tarball, metadata and unpacked program"
+[ -z "$emulated" ] || what="package and unpacked program, as far as they depend on the architecture,"
+echo "cube $version: $what all good"

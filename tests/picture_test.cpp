@@ -72,7 +72,8 @@ std::size_t faceSeenAt(double px, double py, int width, int height, const std::a
 
 // Red, green and blue masks of a visual of 24, 16 and 30 bits.
 using Masks = std::array<unsigned long, 3>;
-constexpr std::array<Masks, 3> kVisuals{{{0xFF0000, 0xFF00, 0xFF}, {0xF800, 0x7E0, 0x1F}, {0x3FF00000, 0xFFC00, 0x3FF}}};
+constexpr std::array<Masks, 3> kVisuals{
+    {{0xFF0000, 0xFF00, 0xFF}, {0xF800, 0x7E0, 0x1F}, {0x3FF00000, 0xFFC00, 0x3FF}}};
 
 // How a visual stores what is seen of a face index: the judges' colour of face index - 1,
 // or black.
@@ -157,7 +158,8 @@ TEST_P(Picture, EveryPixelShowsTheNearestFace) {
     pictures.push_back({view.width, view.height, {}, masks[0], masks[1], masks[2]});
     for (int y = view.height; y-- > 0;) {
       for (int x = 0; x < view.width; ++x) {
-        pictures.back().pixels.push_back(colourOf(faceSeenAt(x + 0.5, y + 0.5, view.width, view.height, angles), masks));
+        pictures.back().pixels.push_back(
+            colourOf(faceSeenAt(x + 0.5, y + 0.5, view.width, view.height, angles), masks));
       }
     }
   }

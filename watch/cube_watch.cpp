@@ -1,17 +1,8 @@
 // cube-watch: the program seen from outside, through its X server, for the scripts.
-//   cube-watch show [--png FILE] [--probe EVERY] -- PROGRAM [ARGUMENT...]
-//     starts PROGRAM on $DISPLAY and waits until its "3D CUBE" window shows the cube;
-//     prints what it saw ("3 faces, 41% cube, 0 other pixels"), saves that picture as
-//     FILE, stops the program and exits 0. Exits 1, saying what it saw, if the program
-//     ends first, if two pictures in a row cannot be the solid cube, or if the watcher's
-//     patience runs out (watch/watcher.h: it follows the program's frames, not the clock).
-//   cube-watch resize SECONDS [--probe EVERY] -- PROGRAM [ARGUMENT...]
-//     starts PROGRAM and, once its window shows, resizes it through six shapes, one every
-//     3 s, for SECONDS; exits 0 if it still runs then.
-//   cube-watch judge FILE
-//     says what the PNG FILE shows; exits 0 if the cube.
-// --probe EVERY preloads the frame probe into PROGRAM, writing to this process's
-// descriptor 3 after the first frame and every EVERY frames.
+// show: waits for the window to show the cube (watch/watcher.h), saves and prints what it
+// saw, and exits 0; else says what it saw, and exits 1. resize: resizes the window through
+// six shapes, one every 3 s, and exits 0 if the program lasts. judge: a PNG's verdict.
+// --probe EVERY preloads the frame probe, writing to this process's descriptor 3.
 #include <png.h>
 
 #include <array>
@@ -79,10 +70,9 @@ struct Watched {
   // Its window once it shows a frame, or 0, having said why.
   Window window() {
     const Window found = screen.x() != nullptr ? watcher.window() : 0;
-    if (screen.x() == nullptr) {
-      std::fprintf(stderr, "cube-watch: cannot open the X display \"%s\"\n", display.c_str());
-    } else if (found == 0) {
-      std::fprintf(stderr, "no \"3D CUBE\" window showed a frame: %s\n", watcher.why().c_str());
+    if (found == 0) {
+      std::fprintf(stderr, "no \"3D CUBE\" window showed a frame on \"%s\": %s\n", display.c_str(),
+                   screen.x() == nullptr ? "cannot open that X display" : watcher.why().c_str());
     }
     return found;
   }

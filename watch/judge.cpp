@@ -48,20 +48,9 @@ bool inTheCubesOrder(const std::vector<std::size_t>& faces, const std::array<dou
   return turn * determinant < 0;
 }
 
-}  // namespace
-
-Box boundingBox(const Picture& p) {
-  Box box{p.width, p.height, -1, -1};
-  for (std::size_t i = 0; i < p.pixels.size(); ++i) {
-    if (p.pixels[i] != 0) {
-      const int x = int(i % std::size_t(p.width));
-      const int y = int(i / std::size_t(p.width));
-      box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x), std::max(box.bottom, y)};
-    }
-  }
-  return box;
-}
-
+// Whether the outline fits a window of width x height: it covers the inscribed sphere's
+// radius in pixels and stays within the circumscribed one's, 2 pixels more for the edges'
+// rasterisation. A narrow window may cut the cube at its sides.
 bool fitsTheWindow(const Box& box, int width, int height) {
   const double inner = reachInPixels(kHalfSide, height) - 2;
   const double outer = reachInPixels(kHalfSide * std::sqrt(3.0), height) + 2;
@@ -74,6 +63,8 @@ bool fitsTheWindow(const Box& box, int width, int height) {
          box.bottom + 1 >= std::min(double(height), y + inner);
 }
 
+}  // namespace
+
 std::string Judgement::summary() const {
   return std::to_string(faces) + " faces, " + std::to_string(std::lround(share * 100)) + "% cube, " +
          std::to_string(others) + " other pixels";
@@ -84,23 +75,25 @@ Judgement judge(const Picture& p) {
   const auto values = palette(p);
   std::array<double, 6> x{};  // sums of each face's columns and rows, then its centre
   std::array<double, 6> y{};
+  Box& box = j.outline = {p.width, p.height, -1, -1};
   for (std::size_t i = 0; i < p.pixels.size(); ++i) {
+    const int column = int(i % std::size_t(p.width));
+    const int row = int(i / std::size_t(p.width));
+    if (p.pixels[i] != 0) {
+      box = {std::min(box.left, column), std::min(box.top, row), std::max(box.right, column),
+             std::max(box.bottom, row)};
+    }
     const auto value =
         std::find_if(values.begin(), values.end(), [&](const auto& v) { return v.first == p.pixels[i]; });
     if (value == values.end()) {
       ++j.others;
-      continue;
-    }
-    ++j.pixels[value->second];
-    if (value->second < kNoFace) {
-      const std::size_t row = i / std::size_t(p.width);
-      x[value->second] += double(i % std::size_t(p.width));
-      y[value->second] += double(row);
+    } else if (++j.pixels[value->second]; value->second < kNoFace) {
+      x[value->second] += column;
+      y[value->second] += row;
     }
   }
   const long cube = long(p.pixels.size()) - j.pixels[kNoFace] - j.others;
   j.share = p.pixels.empty() ? 0 : double(p.pixels.size() - std::size_t(j.pixels[kNoFace])) / double(p.pixels.size());
-  j.outline = boundingBox(p);
   std::vector<std::size_t> seen;
   for (std::size_t face = 0; face < kNoFace; ++face) {
     if (j.pixels[face] * 200 > cube) {

@@ -13,24 +13,16 @@ struct Box {
   bool empty() const { return left > right; }
 };
 
-// The box around all that is not black.
-Box boundingBox(const Picture& picture);
-
-// Whether the cube's bounding box fits a window of width x height: turned any way, the
-// cube covers its inscribed sphere and lies within its circumscribed one, both centred
-// in the window, whose pixel radii follow from the perspective; 2 pixels more for the
-// edges' rasterisation. A narrow window may cut the cube at its sides.
-bool fitsTheWindow(const Box& box, int width, int height);
-
 // What a picture shows of the cube, as one frame of a solid cube would.
 struct Judgement {
   std::array<long, 7> pixels{};  // of each face's colour (kFaceColours), then of black
   long others = 0;               // of no colour of the cube: lit, blended or torn
   int faces = 0;                 // each covering more than 1/200 of the cube
   double share = 0;              // of the window that is not black, 0 to 1
-  Box outline{0, 0, -1, -1};
+  Box outline{0, 0, -1, -1};     // around all that is not black
   // Why it cannot be a frame of the solid cube: other colours, more than three faces, two
-  // opposite faces, three faces in mirrored order, an outline past the cube's bounds.
+  // opposite faces, three faces in mirrored order, an outline past the cube's bounds
+  // (turned any way, it covers its inscribed sphere and lies within its circumscribed one).
   std::string problem;
 
   // A frame of the cube, seen well: three faces, from 5% to 90% of the window.

@@ -7,7 +7,8 @@ Picture fromBytes(int width, int height, const unsigned char* bytes, std::size_t
   Picture p{width, height, {}, red, green, blue};
   p.pixels.reserve(std::size_t(width) * std::size_t(height));
   for (int row = 0; row < height; ++row) {
-    const unsigned char* byte = bytes + std::size_t(bottomRowFirst ? height - 1 - row : row) * std::size_t(width) * step;
+    const unsigned char* byte =
+        bytes + std::size_t(bottomRowFirst ? height - 1 - row : row) * std::size_t(width) * step;
     for (int column = 0; column < width; ++column, byte += step) {
       unsigned long pixel = 0;
       for (std::size_t c = 0; c < 3; ++c) {

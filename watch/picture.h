@@ -15,7 +15,6 @@ struct Picture {
 
   bool empty() const { return pixels.empty(); }
   bool operator==(const Picture& other) const { return pixels == other.pixels && width == other.width; }
-  bool operator!=(const Picture& other) const { return !(*this == other); }
 };
 
 // A channel under a mask of n contiguous bits: its steps, from 0 to top = 2^n - 1.

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,14 +18,9 @@ namespace watch {
 
 namespace {
 
-// Closes every descriptor from `first` up, whatever its number: close_range where the
-// kernel has it, else each one /proc lists. Runs in the child, before exec.
+// Closes every descriptor from `first` up, whatever its number: each one /proc lists.
+// Runs in the child, before exec.
 bool closeFrom(int first) {
-#ifdef SYS_close_range
-  if (syscall(SYS_close_range, first, ~0U, 0) == 0) {
-    return true;
-  }
-#endif
   DIR* folder = opendir("/proc/self/fd");
   if (folder == nullptr) {
     return false;
@@ -101,8 +95,8 @@ bool Program::running() const {
 }
 
 int Program::ending() {
-  for (const auto deadline = std::chrono::steady_clock::now() + kStopPatience; std::chrono::steady_clock::now() < deadline;
-       std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+  for (const auto deadline = std::chrono::steady_clock::now() + kStopPatience;
+       std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
     int status = 0;
     if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
@@ -115,8 +109,7 @@ int Program::ending() {
 void Program::stop() {
   // TERM first, so that a program run under valgrind writes its summary; the program
   // itself ends on it at once.
-  if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0 && kill(pid_, SIGTERM) == 0 &&
-      ending() == -1) {
+  if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0 && kill(pid_, SIGTERM) == 0 && ending() == -1) {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
@@ -159,11 +152,10 @@ Desktop::Desktop(const std::string& script, const std::string& kind, const std::
   }
 }
 
-void Desktop::stop(int signal) {
-  if (pid_ > 0 && kill(pid_, signal) == 0) {
+Desktop::~Desktop() {
+  if (pid_ > 0 && kill(pid_, SIGTERM) == 0) {
     waitpid(pid_, nullptr, 0);
   }
-  pid_ = -1;
 }
 
 }  // namespace watch

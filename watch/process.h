@@ -55,20 +55,15 @@ class Program {
   std::string errorsPath_;
 };
 
-// A private desktop, started by scripts/desktop (its path is script): kind is bare,
-// depth16, depth30, openbox or weston, screen its size ("1280x1024"). The script prints
-// its display and cookie file once X clients can connect, and stops all it started when
-// this ends it or dies; it ends at once with status 3 where the kind's commands are not
-// installed.
+// A private desktop of a kind and screen size ("1280x1024"), started by the script
+// scripts/desktop, which says what it does.
 class Desktop {
  public:
   Desktop(const std::string& script, const std::string& kind, const std::string& screen);
-  ~Desktop() { stop(15); }
+  ~Desktop();
   Desktop(const Desktop&) = delete;
   Desktop& operator=(const Desktop&) = delete;
 
-  // SIGUSR1 kills its X server outright, as a crash would.
-  void stop(int signal);
   const std::string& display() const { return display_; }
   const std::string& authority() const { return authority_; }
   bool installed() const { return installed_; }

@@ -10,15 +10,13 @@
 namespace watch {
 
 // A watcher's patience follows the program's progress, not the clock: its start, its
-// window coming, and each new picture in that window. A wait fails when the program ends,
-// when kStill passes with no progress, or after kMostPictures new pictures without what
-// it waits for.
+// window coming, each new picture there. A wait fails when the program ends, when kStill
+// passes with no progress, or after kMostPictures new pictures without what it waits for.
 constexpr std::chrono::seconds kStill{60};
 // Each new picture is at least one new frame: 5,000 frames turn the cube 100 degrees about
 // X and 50 about Y, and it shows three faces from about the 1,200th on.
 constexpr long kMostPictures = 5000;
 
-// Waits for the program's window and pictures, through the screen it shows on.
 class Watcher {
  public:
   Watcher(const Screen& screen, const Program& program);
@@ -26,8 +24,7 @@ class Watcher {
   // Its first "3D CUBE" window, once viewable and showing a frame (turned any way, the
   // cube covers the window's centre: not all black); 0 if the wait failed.
   Window window();
-  // Captures the window until a picture that differs from `last` is wanted, and returns
-  // it; an empty one if the wait failed.
+  // The first new picture (not `last`) that is wanted; empty if the wait failed.
   Picture until(Window window, const std::function<bool(const Picture&)>& wanted, Picture last = {});
   // Until a picture shows the cube well (Judgement::showsCube), or cannot be a frame of it
   // twice in a row (once may be a frame caught half drawn).
