@@ -27,31 +27,35 @@ long residentKilobytes() {
   return kilobytes;
 }
 
+// A number from the environment variable name, or otherwise.
+long number(const char* name, long otherwise) {
+  const char* text = std::getenv(name);
+  return text != nullptr ? std::atol(text) : otherwise;
+}
+
+// Set up at the first frame, when the program's libraries are all loaded.
+struct Probe {
+  void (*realFlush)() = reinterpret_cast<void (*)()>(dlsym(RTLD_NEXT, "glFlush"));
+  int fd = int(number("CUBE_PROBE_FD", -1));
+  long every = number("CUBE_PROBE_EVERY", 10000);
+  long frames = 0;
+};
+
 }  // namespace
 
 extern "C" void glFlush() {
-  static void (*realFlush)() = nullptr;
-  static long frames = 0;
-  static long every = 0;
-  static int fd = -1;
-  if (realFlush == nullptr) {
-    realFlush = reinterpret_cast<void (*)()>(dlsym(RTLD_NEXT, "glFlush"));
-    const char* fdText = std::getenv("CUBE_PROBE_FD");
-    const char* everyText = std::getenv("CUBE_PROBE_EVERY");
-    fd = fdText != nullptr ? std::atoi(fdText) : -1;
-    every = everyText != nullptr ? std::atol(everyText) : 10000;
-  }
-  realFlush();
-  ++frames;
-  if (fd >= 0 && (frames == 1 || (every > 0 && frames % every == 0))) {
+  static Probe probe;
+  probe.realFlush();
+  ++probe.frames;
+  if (probe.fd >= 0 && (probe.frames == 1 || (probe.every > 0 && probe.frames % probe.every == 0))) {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     char line[96];
     const int length =
-        std::snprintf(line, sizeof line, "%ld %lld %ld\n", frames,
+        std::snprintf(line, sizeof line, "%ld %lld %ld\n", probe.frames,
                       static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec, residentKilobytes());
-    if (length > 0 && write(fd, line, static_cast<std::size_t>(length)) < 0) {
-      fd = -1;
+    if (length > 0 && write(probe.fd, line, static_cast<std::size_t>(length)) < 0) {
+      probe.fd = -1;
     }
   }
 }
