@@ -27,7 +27,6 @@ long residentKilobytes() {
   return kilobytes;
 }
 
-// A number from the environment variable name, or otherwise.
 long number(const char* name, long otherwise) {
   const char* text = std::getenv(name);
   return text != nullptr ? std::atol(text) : otherwise;

@@ -8,8 +8,7 @@
 
 namespace watch {
 
-// How long a program has to end once it is told to (TERM), or once its window is closed
-// or its X server gone: under valgrind it writes its summary first.
+// How long a program has to end once told to (TERM; valgrind writes its summary) or closed.
 constexpr std::chrono::seconds kStopPatience{30};
 
 using Args = std::vector<std::string>;

@@ -9,13 +9,6 @@ Screen::Screen(const std::string& display) {
   x_ = display.empty() ? nullptr : XOpenDisplay(display.c_str());
 }
 
-void Screen::close() {
-  if (x_ != nullptr) {
-    XCloseDisplay(x_);
-    x_ = nullptr;
-  }
-}
-
 std::vector<Window> Screen::windowsTitled(const std::string& title, Window under) const {
   Window root = 0;
   Window parent = 0;

@@ -16,13 +16,15 @@ namespace watch {
 class Screen {
  public:
   explicit Screen(const std::string& display);
-  ~Screen() { close(); }
+  ~Screen() {
+    if (x_ != nullptr) {
+      XCloseDisplay(x_);
+    }
+  }
   Screen(const Screen&) = delete;
   Screen& operator=(const Screen&) = delete;
 
   Display* x() const { return x_; }
-  // Before its server goes: Xlib would end this process when it does.
-  void close();
 
   // The whole tree: a window manager puts the program's window in a frame.
   std::vector<Window> windowsTitled(const std::string& title, Window under = 0) const;
