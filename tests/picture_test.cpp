@@ -81,7 +81,7 @@ unsigned long colourOf(std::size_t face, const Masks& masks) {
   const watch::Rgb c = face == kNothing ? watch::Rgb{0, 0, 0} : watch::kFaceColours.at(face - 1);
   unsigned long pixel = 0;
   for (const auto& [level, mask] : {std::pair{c.r, masks[0]}, {c.g, masks[1]}, {c.b, masks[2]}}) {
-    pixel |= watch::stored(static_cast<unsigned long>(std::lround(level * double(watch::channel(0, mask).top))), mask);
+    pixel |= watch::stored(static_cast<unsigned long>(std::lround(level * double(watch::top(mask)))), mask);
   }
   return pixel;
 }

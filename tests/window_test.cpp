@@ -135,7 +135,7 @@ TEST_F(ProgramWindow, FitsThePictureAfterAResizeStorm) {
   XSync(x(), False);
   // Frames at the storm's big sizes are slow in a software renderer: wait for one that fits.
   const auto picture = pictureWhen(
-      window, [&](const Picture& p) { return p.width == 400 && p.height == 300 && watch::judge(p).problem.empty(); });
+      window, [](const Picture& p) { return p.width == 400 && p.height == 300 && watch::judge(p).problem.empty(); });
   EXPECT_EQ(watch::judge(picture).problem, "") << watch::judge(picture).summary();
 }
 

@@ -21,7 +21,7 @@ std::vector<std::pair<unsigned long, std::size_t>> palette(const Picture& p) {
     for (const bool up : {false, true}) {
       unsigned long value = 0;
       for (const auto& [level, mask] : {std::pair{c.r, p.red}, {c.g, p.green}, {c.b, p.blue}}) {
-        const double steps = level * double(channel(0, mask).top);
+        const double steps = level * double(top(mask));
         value |= stored(static_cast<unsigned long>(up ? std::ceil(steps) : std::floor(steps)), mask);
       }
       values.emplace_back(value, face);

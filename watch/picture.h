@@ -21,12 +21,13 @@ struct Picture {
 struct Channel {
   unsigned long value, top;
 };
+inline unsigned long lowestBit(unsigned long mask) { return mask & (~mask + 1); }
+inline unsigned long top(unsigned long mask) { return mask == 0 ? 1 : mask / lowestBit(mask); }
 inline Channel channel(unsigned long pixel, unsigned long mask) {
-  const unsigned long lowest = mask & (~mask + 1);
-  return mask == 0 ? Channel{0, 1} : Channel{(pixel & mask) / lowest, mask / lowest};
+  return mask == 0 ? Channel{0, 1} : Channel{(pixel & mask) / lowestBit(mask), top(mask)};
 }
 // The bits a level in [0, top] takes under mask.
-inline unsigned long stored(unsigned long level, unsigned long mask) { return level * (mask & (~mask + 1)); }
+inline unsigned long stored(unsigned long level, unsigned long mask) { return level * lowestBit(mask); }
 
 // 8-bit channels, red first, `step` bytes a pixel, in a picture with these masks; each
 // channel rounded to the nearest step of its mask.
