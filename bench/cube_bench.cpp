@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "scene/scene.h"
 #include "shell/init.h"
 #include "watch/process.h"
+#include "watch/watcher.h"
 
 namespace {
 
@@ -94,7 +96,8 @@ class RateReporter : public benchmark::ConsoleReporter {
 };
 
 // Starts argv as every watcher starts the program, the frame probe reporting through a pipe
-// every `every` frames, and hands report(frames, ns, kB) each report until it returns false.
+// every `every` frames, and hands report(frames, ns, kB) each report until it returns false,
+// the program ends, or watch::kStill passes without a report.
 template <typename Report>
 void probe(watch::Args argv, long every, Report report) {
   int fds[2];
@@ -106,18 +109,19 @@ void probe(watch::Args argv, long every, Report report) {
   watch::addProbe(launch, fds[1], every);
   const watch::Program program(launch, std::getenv("DISPLAY") != nullptr ? std::getenv("DISPLAY") : "");
   close(fds[1]);
-  FILE* lines = fdopen(fds[0], "r");
   long frames = 0;
   long long nanoseconds = 0;
   long kilobytes = 0;
-  while (std::fscanf(lines, "%ld %lld %ld", &frames, &nanoseconds, &kilobytes) == 3 &&
-         report(frames, nanoseconds, kilobytes)) {
+  for (std::string line; watch::readLine(fds[0], line, watch::kStill) &&
+                         std::sscanf(line.c_str(), "%ld %lld %ld", &frames, &nanoseconds, &kilobytes) == 3 &&
+                         report(frames, nanoseconds, kilobytes);) {
   }
-  std::fclose(lines);
+  close(fds[0]);
 }
 
-// Median wall time, in milliseconds, from starting argv to its first reported frame.
-double medianStartMilliseconds(const std::vector<std::string>& argv) {
+// Median wall time, in milliseconds, from starting argv to its first reported frame; none
+// if no start reached one.
+std::optional<double> medianStartMilliseconds(const std::vector<std::string>& argv) {
   std::vector<double> times;
   for (int run = 0; run < 10; ++run) {
     const long long start = monotonicNanoseconds();
@@ -127,7 +131,7 @@ double medianStartMilliseconds(const std::vector<std::string>& argv) {
     });
   }
   std::sort(times.begin(), times.end());
-  return times.empty() ? -1.0 : times[times.size() / 2];
+  return times.empty() ? std::nullopt : std::optional<double>(times[times.size() / 2]);
 }
 
 // Maps a bare 300 x 300 window at (100, 100), reports its first expose as the probe would, waits.
@@ -171,20 +175,28 @@ int main(int argc, char** argv) {
                 rate.at("Frame") / rate.at("Floor"));
   }
 
-  const double cubeStart = medianStartMilliseconds({CUBE_EXECUTABLE});
-  const double emptyStart = medianStartMilliseconds({"/proc/self/exe", "--empty-window"});
+  const auto cubeStart = medianStartMilliseconds({CUBE_EXECUTABLE});
+  const auto emptyStart = medianStartMilliseconds({"/proc/self/exe", "--empty-window"});
+  if (!cubeStart || !emptyStart) {
+    std::printf("\nStart-up not measured: %s reached no first frame in 10 starts\n",
+                cubeStart ? "an empty X window" : "cube");
+    return 1;
+  }
   std::printf(
       "\nStart-up, median of 10: cube to its first frame %.1f ms; an empty X window to its first expose %.1f ms\n",
-      cubeStart, emptyStart);
+      *cubeStart, *emptyStart);
 
   std::map<long, long> resident;
   probe({CUBE_EXECUTABLE}, 10000, [&](long frames, long long, long kilobytes) {
     resident[frames] = kilobytes;
     return frames < 200000;
   });
-  if (resident.count(10000) != 0 && resident.count(200000) != 0) {
-    std::printf("Resident size: %ld kB after 10,000 frames, %ld kB after 200,000 frames (%+ld kB)\n", resident[10000],
-                resident[200000], resident[200000] - resident[10000]);
+  if (resident.count(10000) == 0 || resident.count(200000) == 0) {
+    std::printf("Resident size not measured: cube ended, or reported nothing for %lld s, before frame 200,000\n",
+                static_cast<long long>(watch::kStill.count()));
+    return 1;
   }
+  std::printf("Resident size: %ld kB after 10,000 frames, %ld kB after 200,000 frames (%+ld kB)\n", resident[10000],
+              resident[200000], resident[200000] - resident[10000]);
   return 0;
 }

@@ -2,14 +2,17 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -35,6 +38,31 @@ bool closeFrom(int first) {
   return true;
 }
 
+using Clock = std::chrono::steady_clock;
+
+// Its wait status once it has ended, or -1 if it still runs `patience` later.
+int reap(pid_t pid, std::chrono::seconds patience) {
+  int status = 0;
+  for (const auto deadline = Clock::now() + patience; waitpid(pid, &status, WNOHANG) != pid;
+       std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+    if (Clock::now() >= deadline) {
+      return -1;
+    }
+  }
+  return status;
+}
+
+// TERM first, so that a program run under valgrind writes its summary, and the desktop
+// script stops its servers; KILL if it still runs kStopPatience later. Its wait status.
+int end(pid_t pid) {
+  int status = kill(pid, SIGTERM) == 0 ? reap(pid, kStopPatience) : -1;
+  if (status == -1) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  return status;
+}
+
 }  // namespace
 
 pid_t spawn(const Launch& launch) {
@@ -44,19 +72,28 @@ pid_t spawn(const Launch& launch) {
     args.push_back(const_cast<char*>(arg.c_str()));
   }
   args.push_back(nullptr);
+  const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid != 0) {
     return pid;
   }
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  const auto fail = [&](const char* why) {
+    dprintf(STDERR_FILENO, "cannot run %s: %s\n", args[0], why);
+    _exit(127);
+  };
+  // A parent that ended before the death signal was set would never send it.
+  if (prctl(PR_SET_PDEATHSIG, launch.deathSignal) != 0 || getppid() != parent) {
+    _exit(127);
+  }
   for (const auto& [from, to] :
        {std::pair{launch.output, STDOUT_FILENO}, std::pair{launch.errors, STDERR_FILENO}, std::pair{launch.probe, 3}}) {
-    if (from >= 0 && from != to) {
-      dup2(from, to);
+    // One already in place keeps its close-on-exec flag unless it is cleared.
+    if (from >= 0 && (from == to ? fcntl(to, F_SETFD, 0) : dup2(from, to)) < 0) {
+      fail("cannot pass it a descriptor");
     }
   }
   if (!closeFrom(launch.probe >= 0 ? 4 : 3)) {
-    _exit(127);
+    fail("cannot close the descriptors it is not given");
   }
   for (const std::string& entry : launch.environment) {
     if (const auto equals = entry.find('='); equals == std::string::npos) {
@@ -66,7 +103,20 @@ pid_t spawn(const Launch& launch) {
     }
   }
   execvp(args[0], args.data());
-  _exit(127);
+  fail(std::strerror(errno));
+  return -1;
+}
+
+bool readLine(int fd, std::string& line, std::chrono::seconds patience) {
+  line.clear();
+  pollfd ready{fd, POLLIN, 0};
+  const int milliseconds = int(std::chrono::milliseconds(patience).count());
+  for (char c = 0; poll(&ready, 1, milliseconds) == 1 && read(fd, &c, 1) == 1; line += c) {
+    if (c == '\n') {
+      return true;
+    }
+  }
+  return false;
 }
 
 void addProbe(Launch& launch, int probe, long every) {
@@ -76,16 +126,20 @@ void addProbe(Launch& launch, int probe, long every) {
 }
 
 Program::Program(Launch launch, const std::string& display) {
-  // mkostemp: a new file of a name nobody can guess.
-  const char* folder = std::getenv("TMPDIR");
-  errorsPath_ = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/cube-stderr.XXXXXX";
-  errors_ = mkostemp(errorsPath_.data(), O_CLOEXEC);
-  if (errors_ < 0) {
-    errorsPath_.clear();
-  }
+  errors_ = memfd_create("cube-stderr", MFD_CLOEXEC);
   launch.errors = errors_;
   launch.environment.push_back("DISPLAY=" + display);
-  pid_ = spawn(launch);
+  pid_ = errors_ >= 0 ? spawn(launch) : -1;
+  if (pid_ < 0) {
+    failure_ = std::string("(not started: ") + std::strerror(errno) + ")";
+  }
+}
+
+Program::~Program() {
+  stop();
+  if (errors_ >= 0) {
+    close(errors_);
+  }
 }
 
 bool Program::running() const {
@@ -95,66 +149,56 @@ bool Program::running() const {
 }
 
 int Program::ending() {
-  for (const auto deadline = std::chrono::steady_clock::now() + kStopPatience;
-       std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
-    int status = 0;
-    if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      return status;
-    }
-  }
-  return -1;
+  const int status = pid_ > 0 ? reap(pid_, kStopPatience) : -1;
+  pid_ = status != -1 ? -1 : pid_;
+  return status;
 }
 
 void Program::stop() {
-  // TERM first, so that a program run under valgrind writes its summary; the program
-  // itself ends on it at once.
-  if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0 && kill(pid_, SIGTERM) == 0 && ending() == -1) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  pid_ = -1;
-  if (errors_ >= 0) {
-    close(errors_);
-    unlink(errorsPath_.c_str());
-    errors_ = -1;
+  if (pid_ > 0) {
+    end(std::exchange(pid_, -1));
   }
 }
 
 std::string Program::standardError() const {
-  std::ifstream file(errorsPath_);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::string text = failure_;
+  char block[4096];
+  ssize_t got = 0;
+  for (off_t at = 0; errors_ >= 0 && (got = pread(errors_, block, sizeof block, at)) > 0; at += got) {
+    text.append(block, std::size_t(got));
+  }
+  return text;
 }
 
 Desktop::Desktop(const std::string& script, const std::string& kind, const std::string& screen) {
-  int line[2];
-  if (pipe(line) != 0) {
+  int said[2];
+  if (pipe2(said, O_CLOEXEC) != 0) {
     return;
   }
   // Its complaints go to this process's standard error. A sanitizer run's preload is for
-  // the program under test, not for the desktop's servers.
+  // the program under test, not for the desktop's servers. TERM, when this process ends,
+  // lets it remove its folder and the server's socket.
   Launch launch;
   launch.argv = {script, kind, screen};
   launch.environment = {"LD_PRELOAD"};
-  launch.output = line[1];
+  launch.output = said[1];
+  launch.deathSignal = SIGTERM;
   pid_ = spawn(launch);
-  close(line[1]);
-  std::string text;
-  for (char c = 0; read(line[0], &c, 1) == 1 && c != '\n';) {
-    text += c;
+  close(said[1]);
+  std::string line;
+  if (pid_ > 0 && readLine(said[0], line, kDesktopPatience)) {
+    std::istringstream(line) >> display_ >> authority_;
   }
-  close(line[0]);
-  std::istringstream(text) >> display_ >> authority_;
-  int status = 0;
-  if (display_.empty() && waitpid(pid_, &status, 0) == pid_) {
+  close(said[0]);
+  if (display_.empty() && pid_ > 0) {  // ended of itself, saying why; or gone quiet, and ended
+    const int status = end(std::exchange(pid_, -1));
     installed_ = !WIFEXITED(status) || WEXITSTATUS(status) != 3;
-    pid_ = -1;
   }
 }
 
 Desktop::~Desktop() {
-  if (pid_ > 0 && kill(pid_, SIGTERM) == 0) {
-    waitpid(pid_, nullptr, 0);
+  if (pid_ > 0) {
+    end(pid_);
   }
 }
 
