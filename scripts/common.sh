@@ -13,7 +13,7 @@ BUILD_PACKAGES=(cmake g++ make "libglut-dev|freeglut3-dev" libglu1-mesa-dev libg
 PACKAGING_PACKAGES=(dpkg-dev file)
 # A private X server for the scripts that show the program; and what watches it there
 # (cube-watch saves its pictures as PNG).
-WATCH_PACKAGES=(xvfb xauth libpng-dev)
+WATCH_PACKAGES=(xvfb xauth libpng-dev libxres-dev)
 # The tests' extras on any machine: the scene tests' EGL, the program tests' Xvfb, the
 # package test's tools.
 TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 "${WATCH_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}")

@@ -1,15 +1,32 @@
 #include "watch/screen.h"
 
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 
 namespace watch {
+namespace {
+
+// The process of the client that made the window, by the X Resource extension; 0 if unknown.
+pid_t makerOf(Display* x, Window window) {
+  XResClientIdSpec asked{window, XRES_CLIENT_ID_PID_MASK};
+  long count = 0;
+  XResClientIdValue* ids = nullptr;
+  if (XResQueryClientIds(x, 1, &asked, &count, &ids) != Success) {
+    return 0;
+  }
+  const pid_t pid = count > 0 ? XResGetClientPid(&ids[0]) : 0;
+  XResClientIdsDestroy(count, ids);
+  return pid;
+}
+
+}  // namespace
 
 Screen::Screen(const std::string& display) {
   XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   x_ = display.empty() ? nullptr : XOpenDisplay(display.c_str());
 }
 
-std::vector<Window> Screen::windowsTitled(const std::string& title, Window under) const {
+std::vector<Window> Screen::windowsTitled(const std::string& title, pid_t maker, Window under) const {
   Window root = 0;
   Window parent = 0;
   Window* children = nullptr;
@@ -21,12 +38,12 @@ std::vector<Window> Screen::windowsTitled(const std::string& title, Window under
   for (unsigned i = 0; i < count; ++i) {
     char* name = nullptr;
     if (XFetchName(x_, children[i], &name) != 0 && name != nullptr) {
-      if (title == name) {
+      if (title == name && makerOf(x_, children[i]) == maker) {
         found.push_back(children[i]);
       }
       XFree(name);
     }
-    const auto inside = windowsTitled(title, children[i]);
+    const auto inside = windowsTitled(title, maker, children[i]);
     found.insert(found.end(), inside.begin(), inside.end());
   }
   XFree(children);

@@ -2,6 +2,7 @@
 
 // Xlib defines macros (None, Bool, Status) that clash with other names: include this last.
 #include <X11/Xlib.h>
+#include <sys/types.h>
 
 #include <string>
 #include <vector>
@@ -26,8 +27,9 @@ class Screen {
 
   Display* x() const { return x_; }
 
-  // The whole tree: a window manager puts the program's window in a frame.
-  std::vector<Window> windowsTitled(const std::string& title, Window under = 0) const;
+  // Those of the process `maker`, as the X server knows its clients (not as they say),
+  // in the whole tree: a window manager puts the program's window in a frame.
+  std::vector<Window> windowsTitled(const std::string& title, pid_t maker, Window under = 0) const;
   XWindowAttributes attributesOf(Window window) const;
   // Empty if the window is gone or not viewable.
   Picture capture(Window window) const;

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <thread>
 
-#include "watch/judge.h"
-
 namespace watch {
 namespace {
 
@@ -29,9 +27,9 @@ bool Watcher::patient(const char* waitingFor) {
   return true;
 }
 
-Window Watcher::window() {
+Window Watcher::awaitWindow() {
   for (Window seen = 0; patient("before its window showed a frame"); std::this_thread::sleep_for(kPoll)) {
-    const auto windows = screen_.windowsTitled("3D CUBE");
+    const auto windows = screen_.windowsTitled("3D CUBE", program_.pid());
     if (windows.empty() || screen_.attributesOf(windows[0]).map_state != IsViewable) {
       continue;
     }
@@ -48,9 +46,9 @@ Window Watcher::window() {
   return 0;
 }
 
-Picture Watcher::until(Window window, const std::function<bool(const Picture&)>& wanted, Picture last) {
+Picture Watcher::until(Window shown, const std::function<bool(const Picture&)>& wanted, Picture last) {
   for (long fresh = 0; patient("while its window was watched"); std::this_thread::sleep_for(kPoll)) {
-    Picture picture = screen_.capture(window);
+    Picture picture = screen_.capture(shown);
     if (picture.empty() || picture == last) {
       continue;
     }
@@ -67,12 +65,12 @@ Picture Watcher::until(Window window, const std::function<bool(const Picture&)>&
   return {};
 }
 
-Picture Watcher::cube(Window window) {
+Picture Watcher::judged(Window shown, const std::function<bool(const Judgement&)>& wanted, int inARow) {
   int impossible = 0;
-  return until(window, [&](const Picture& picture) {
+  return until(shown, [&](const Picture& picture) {
     const Judgement judgement = judge(picture);
     impossible = judgement.problem.empty() ? 0 : impossible + 1;
-    return judgement.showsCube() || impossible == 2;
+    return wanted(judgement) || impossible == inARow;
   });
 }
 

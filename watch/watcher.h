@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "watch/judge.h"
 #include "watch/process.h"
 #include "watch/screen.h"  // Xlib's macros: last
 
@@ -21,14 +22,19 @@ class Watcher {
  public:
   Watcher(const Screen& screen, const Program& program);
 
-  // Its first "3D CUBE" window, once viewable and showing a frame (turned any way, the
-  // cube covers the window's centre: not all black); 0 if the wait failed.
-  Window window();
+  // The program's own "3D CUBE" window, once viewable and showing a frame (turned any
+  // way, the cube covers the window's centre: not all black); 0 if the wait failed.
+  Window awaitWindow();
   // The first new picture (not `last`) that is wanted; empty if the wait failed.
-  Picture until(Window window, const std::function<bool(const Picture&)>& wanted, Picture last = {});
-  // Until a picture shows the cube well (Judgement::showsCube), or cannot be a frame of it
-  // twice in a row (once may be a frame caught half drawn).
-  Picture cube(Window window);
+  Picture until(Window shown, const std::function<bool(const Picture&)>& wanted, Picture last = {});
+  // Until a picture's judgement is wanted, or `inARow` pictures in a row cannot be a frame
+  // of the cube (one may be caught half drawn): that picture, for the caller to judge;
+  // empty if the wait failed.
+  Picture judged(Window shown, const std::function<bool(const Judgement&)>& wanted, int inARow = 2);
+  // Until a picture shows the cube well (Judgement::showsCube), as judged() waits.
+  Picture cube(Window shown) {
+    return judged(shown, [](const Judgement& judgement) { return judgement.showsCube(); });
+  }
   // Why the last wait failed.
   const std::string& why() const { return why_; }
 
