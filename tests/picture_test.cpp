@@ -152,7 +152,7 @@ TEST_P(Picture, EveryPixelShowsTheNearestFace) {
   EXPECT_GE(matching, compared * 0.995) << matching << " of " << compared << " pixels match";
 
   // What the program's watchers judge: a frame of the solid cube; mirrored, none. The frame
-  // itself, and the ray-cast as visuals of 16 and 30 bits store it.
+  // itself; the ray-cast as visuals of 16 and 30 bits store it, and each as saved at 8 bits.
   std::vector<watch::Picture> pictures{watch::fromBytes(view.width, view.height, pixels.data(), 4, true)};
   for (const Masks& masks : {kVisuals[1], kVisuals[2]}) {
     pictures.push_back({view.width, view.height, {}, masks[0], masks[1], masks[2]});
@@ -162,9 +162,10 @@ TEST_P(Picture, EveryPixelShowsTheNearestFace) {
             colourOf(faceSeenAt(x + 0.5, y + 0.5, view.width, view.height, angles), masks));
       }
     }
+    pictures.push_back(watch::fromBytes(view.width, view.height, watch::toBytes(pictures.back()).data(), 3, false));
   }
   for (const watch::Picture& picture : pictures) {
-    SCOPED_TRACE("green mask " + std::to_string(picture.green));
+    SCOPED_TRACE("picture " + std::to_string(&picture - pictures.data()) + ": the frame; 16 bits, saved; 30, saved");
     watch::Picture mirrored = picture;
     for (auto row = mirrored.pixels.begin(); row != mirrored.pixels.end(); row += view.width) {
       std::reverse(row, row + view.width);

@@ -27,16 +27,8 @@ int usage() {
   return 2;
 }
 
-// 8 bits a channel, whatever the visual's depth.
 bool savePng(const watch::Picture& p, const std::string& path) {
-  std::vector<png_byte> bytes;
-  bytes.reserve(p.pixels.size() * 3);
-  for (const unsigned long pixel : p.pixels) {
-    for (const unsigned long mask : {p.red, p.green, p.blue}) {
-      const watch::Channel c = watch::channel(pixel, mask);
-      bytes.push_back(static_cast<png_byte>((c.value * 255 + c.top / 2) / c.top));
-    }
-  }
+  const std::vector<png_byte> bytes = watch::toBytes(p);
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
   image.width = static_cast<png_uint_32>(p.width);
@@ -69,7 +61,7 @@ struct Watched {
 
   // Its window once it shows a frame, or 0, having said why.
   Window window() {
-    const Window found = screen.x() != nullptr ? watcher.window() : 0;
+    const Window found = screen.x() != nullptr ? watcher.awaitWindow() : 0;
     if (found == 0) {
       std::fprintf(stderr, "no \"3D CUBE\" window showed a frame on \"%s\": %s\n", display.c_str(),
                    screen.x() == nullptr ? "cannot open that X display" : watcher.why().c_str());

@@ -11,22 +11,30 @@
 namespace watch {
 namespace {
 
-// Each value a face colour (0 to 5) or black (kNoFace) may be stored as in this picture:
-// a channel c in [0, 1] is c top, rounded either way, as orange's green half falls
-// between two steps.
+// Each value a face colour (0 to 5) or black (kNoFace) may take in this picture, sorted:
+// a channel c in [0, 1] as a visual of this depth or of a coarser one, down to 5 bits (a
+// 16-bit visual's red), stores it, c top rounded either way, as orange's green half falls
+// between two steps; then carried to this depth, as a picture saved from a 16-bit desktop.
 std::vector<std::pair<unsigned long, std::size_t>> palette(const Picture& p) {
   std::vector<std::pair<unsigned long, std::size_t>> values;
+  const unsigned long finest = std::max({top(p.red), top(p.green), top(p.blue)});
   for (std::size_t face = 0; face <= kNoFace; ++face) {
     const Rgb c = face < kNoFace ? kFaceColours[face] : Rgb{0, 0, 0};
-    for (const bool up : {false, true}) {
-      unsigned long value = 0;
-      for (const auto& [level, mask] : {std::pair{c.r, p.red}, {c.g, p.green}, {c.b, p.blue}}) {
-        const double steps = level * double(top(mask));
-        value |= stored(static_cast<unsigned long>(up ? std::ceil(steps) : std::floor(steps)), mask);
+    for (unsigned long coarse = 31; coarse / 2 < finest; coarse = 2 * coarse + 1) {
+      for (const bool up : {false, true}) {
+        unsigned long value = 0;
+        for (const auto& [level, mask] : {std::pair{c.r, p.red}, {c.g, p.green}, {c.b, p.blue}}) {
+          const unsigned long depth = std::min(coarse, top(mask));
+          const double steps = level * double(depth);
+          value |= stored(
+              rescaled(static_cast<unsigned long>(up ? std::ceil(steps) : std::floor(steps)), depth, top(mask)), mask);
+        }
+        values.emplace_back(value, face);
       }
-      values.emplace_back(value, face);
     }
   }
+  std::sort(values.begin(), values.end());
+  values.erase(std::unique(values.begin(), values.end()), values.end());
   return values;
 }
 
@@ -83,9 +91,8 @@ Judgement judge(const Picture& p) {
       box = {std::min(box.left, column), std::min(box.top, row), std::max(box.right, column),
              std::max(box.bottom, row)};
     }
-    const auto value =
-        std::find_if(values.begin(), values.end(), [&](const auto& v) { return v.first == p.pixels[i]; });
-    if (value == values.end()) {
+    const auto value = std::lower_bound(values.begin(), values.end(), std::pair{p.pixels[i], std::size_t{0}});
+    if (value == values.end() || value->first != p.pixels[i]) {
       ++j.others;
     } else if (++j.pixels[value->second]; value->second < kNoFace) {
       x[value->second] += column;
@@ -114,7 +121,9 @@ Judgement judge(const Picture& p) {
     j.problem = "two opposite faces at once";
   } else if (j.faces == 3 && !inTheCubesOrder(seen, x, y)) {
     j.problem = "three faces in mirrored order, as where two faces' colours changed places";
-  } else if (cube > 0 && !fitsTheWindow(j.outline, p.width, p.height)) {
+  } else if (cube == 0) {
+    j.problem = "nothing but black, where the cube, turned any way, covers the window's centre";
+  } else if (!fitsTheWindow(j.outline, p.width, p.height)) {
     j.problem = "an outline from (" + std::to_string(j.outline.left) + ", " + std::to_string(j.outline.top) + ") to (" +
                 std::to_string(j.outline.right) + ", " + std::to_string(j.outline.bottom) +
                 ") past the cube's bounds in a window of " + std::to_string(p.width) + " x " + std::to_string(p.height);

@@ -21,8 +21,9 @@ struct Judgement {
   double share = 0;              // of the window that is not black, 0 to 1
   Box outline{0, 0, -1, -1};     // around all that is not black
   // Why it cannot be a frame of the solid cube: other colours, more than three faces, two
-  // opposite faces, three faces in mirrored order, an outline past the cube's bounds
-  // (turned any way, it covers its inscribed sphere and lies within its circumscribed one).
+  // opposite faces, three faces in mirrored order, nothing but black, an outline past the
+  // cube's bounds (turned any way, it covers its inscribed sphere and lies within its
+  // circumscribed one). Empty: a frame of the cube at this picture's size.
   std::string problem;
 
   // A frame of the cube, seen well: three faces, from 5% to 90% of the window.
