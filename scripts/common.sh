@@ -5,31 +5,25 @@
 set -E
 trap 'echo "${0##*/}: stopped, \"$BASH_COMMAND\" failed with status $? (${BASH_SOURCE[0]##*/} line $LINENO)" >&2' ERR
 
-# Debian packages to build and run the program (Xlib names its window's class). "a|b" takes
-# the first the archive has: freeglut 3's development files are libglut-dev, freeglut
-# 2.8's (Debian 11, Ubuntu 22.04) freeglut3-dev.
+# Debian packages to build and run the program (Xlib names its window's class). "a|b": the
+# first the archive has; freeglut 2.8's (Debian 11, Ubuntu 22.04) is freeglut3-dev.
 BUILD_PACKAGES=(cmake g++ make "libglut-dev|freeglut3-dev" libglu1-mesa-dev libgl-dev libx11-dev libgl1-mesa-dri)
 # CPack reads the binary's library dependencies with dpkg-shlibdeps, finding it with file(1).
 PACKAGING_PACKAGES=(dpkg-dev file)
-# A private X server for the scripts that show the program; and what watches it there
-# (cube-watch saves its pictures as PNG).
+# A private X server; what watches the program there (PNG, and whose window it is).
 WATCH_PACKAGES=(xvfb xauth libpng-dev libxres-dev)
-# The tests' extras on any machine: the scene tests' EGL, the program tests' Xvfb, the
-# package test's tools.
+# The tests' extras on any machine: the scene tests' EGL, the program tests' Xvfb, packaging.
 TEST_PACKAGES=(libgtest-dev libegl-dev libegl-mesa0 "${WATCH_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}")
-# What only a run on the machine's own hardware needs, none of it architecture-dependent: the
-# managed desktops (ready, as xprop sees), Debian's validators, static analysis.
+# Only for a run on the machine's own hardware: managed desktops, validators, static analysis.
 NATIVE_TEST_PACKAGES=(x11-utils openbox weston xwayland lintian desktop-file-utils appstream mandoc clang-tidy cppcheck)
 
-# The emulator this shell runs under, if any: under qemu-user, through binfmt_misc, the
-# kernel runs the emulator rather than the shell's own binary.
+# The emulator this shell runs under (qemu-user, through binfmt_misc), if any.
 emulator() {
   local exe
   exe=$(readlink /proc/$$/exe) && ! [ "$exe" -ef "$BASH" ] && echo "$exe"
 }
 
-# Whether Debian's dpkg and apt-get manage this system's packages; elsewhere the scripts
-# install nothing, and CMake and need_commands name what is missing.
+# Whether dpkg and apt-get manage packages here; elsewhere the scripts install nothing.
 debian_packages() { command -v dpkg-query >/dev/null && command -v apt-get >/dev/null; }
 
 # Whether $1 is installed for this machine's own architecture, or for all. dpkg answers a
@@ -96,32 +90,27 @@ need_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Run as root through sudo, a script installs as root and does all the rest as the user
-# who called it: the build trees stay theirs, a plain run later can use them, and the
-# program runs on their desktop as they do. Call it with the script's own arguments,
-# from the project's folder, once need_packages has run.
+# Through sudo, a script installs as root and does the rest as the caller, whose build trees
+# and desktop they are. Call it with the script's arguments, once need_packages has run.
 continue_as_caller() {
   [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ] || return 0
   echo "Packages are in place; going on as $SUDO_USER, who called sudo."
   exec runuser -u "$SUDO_USER" -- "scripts/${0##*/}" "$@"
 }
 
-# Takes pairs: a command, and what to install for it, in words. Stops, naming what is
-# missing, unless every command is there.
+# Takes pairs: a command, and what to install for it, in words; stops, naming what is missing.
 need_commands() {
   local missing=()
   while [ $# -ge 2 ]; do command -v "$1" >/dev/null || missing+=("$2"); shift 2; done
   [ ${#missing[@]} -eq 0 ] || { printf 'Missing; install it, then run this again: %s\n' "${missing[@]}" >&2; exit 1; }
 }
 
-# Configures and builds into the folder $1; the rest are extra CMake arguments. CMake
-# itself names the libraries it misses.
+# Configures and builds into the folder $1, with the CMake arguments that follow.
 build_into() {
   local dir=$1
   shift
   need_commands cmake "CMake 3.18 or newer"
-  # A run as root outside sudo (or one before this script went on as the caller) leaves
-  # trees another user cannot write.
+  # A run as root outside sudo leaves trees another user cannot write.
   local foreign
   foreign=$(find build ! -user "$(id -u)" -print -quit 2>/dev/null) || true
   if [ -n "$foreign" ]; then

@@ -45,9 +45,7 @@ class ProgramWindow : public ::testing::Test {
   }
 
   void TearDown() override { stopProgram(); }
-
   virtual std::string desktopKind() const { return "bare"; }
-
   void start(Args options) {
     stopProgram();
     watch::Launch launch;
@@ -62,12 +60,10 @@ class ProgramWindow : public ::testing::Test {
   }
   bool running() const { return cube_ != nullptr && cube_->running(); }
   std::string standardError() const { return cube_->standardError(); }
-
   Display* x() const { return screen_->x(); }
   XWindowAttributes attributesOf(Window window) const { return screen_->attributesOf(window); }
 
-  // The program's window once it shows a frame; 0 if it does not, which fails the test
-  // unless the program may end.
+  // The program's window once it shows a frame; else 0, a failure unless it may end.
   Window cubeWindow(bool mayEnd = false) {
     const Window window = watcher_->awaitWindow();
     if (window == 0 && !(mayEnd && !running())) {

@@ -7,24 +7,21 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 
 namespace {
 
+// statm's second field: resident pages.
 long residentKilobytes() {
-  long kilobytes = -1;
-  char line[256];
-  FILE* status = std::fopen("/proc/self/status", "r");
-  while (status != nullptr && std::fgets(line, sizeof line, status) != nullptr) {
-    if (std::strncmp(line, "VmRSS:", 6) == 0) {
-      kilobytes = std::strtol(line + 6, nullptr, 10);
-    }
+  long pages = -1;
+  FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm != nullptr && std::fscanf(statm, "%*d %ld", &pages) != 1) {
+    pages = -1;
   }
-  if (status != nullptr) {
-    std::fclose(status);
+  if (statm != nullptr) {
+    std::fclose(statm);
   }
-  return kilobytes;
+  return pages < 0 ? -1 : pages * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 long number(const char* name, long otherwise) {

@@ -28,16 +28,14 @@ inline Channel channel(unsigned long pixel, unsigned long mask) {
 }
 // The bits a level in [0, top] takes under mask.
 inline unsigned long stored(unsigned long level, unsigned long mask) { return level * lowestBit(mask); }
-// A level in [0, from] as the nearest in [0, to]: the one conversion between depths, so
-// that a picture carried to 8 bits and back keeps every level.
+// A level in [0, from] as the nearest in [0, to]: the one conversion between depths.
 inline unsigned long rescaled(unsigned long level, unsigned long from, unsigned long to) {
   return (level * to + from / 2) / from;
 }
 
-// 8-bit channels, red first, `step` bytes a pixel, in a picture with these masks.
-Picture fromBytes(int width, int height, const unsigned char* bytes, std::size_t step, bool bottomRowFirst,
-                  unsigned long red = 0xFF0000, unsigned long green = 0xFF00, unsigned long blue = 0xFF);
-// Its 8-bit channels, red first, three bytes a pixel, top row first: as a PNG keeps it.
+// A picture of 8-bit channels, red first, `step` bytes a pixel; and back, three bytes a
+// pixel, top row first, as a PNG keeps it.
+Picture fromBytes(int width, int height, const unsigned char* bytes, std::size_t step, bool bottomRowFirst);
 std::vector<unsigned char> toBytes(const Picture& picture);
 
 }  // namespace watch

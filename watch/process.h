@@ -27,16 +27,13 @@ struct Launch {
   int deathSignal = SIGKILL;             // what it gets when this process ends, however it ends
 };
 
-// Starts a child; -1 if none could start. One that cannot run says why on its standard
-// error and exits 127.
+// Starts a child; -1 if none could start. One that cannot run says why, and exits 127.
 pid_t spawn(const Launch& launch);
-// The next line from fd, without its newline: false at its end, or if `patience` passes
-// between two bytes.
+// The next line from fd, without its newline: false at its end, or past `patience` idle.
 bool readLine(int fd, std::string& line, std::chrono::seconds patience);
 
-// Has the frame probe (frame_probe.cpp) preloaded into what launch starts, writing to the
-// descriptor probe a line "frames monotonic-ns resident-kB" after the first frame and
-// after every `every` frames.
+// Has the frame probe (frame_probe.cpp) preloaded into what launch starts, writing to
+// `probe` "frames monotonic-ns resident-kB" after the first frame and every `every`.
 void addProbe(Launch& launch, int probe, long every);
 
 // A program started on a display, its standard error kept in memory (no file is left
