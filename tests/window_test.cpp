@@ -186,7 +186,6 @@ TEST_P(OnDesktop, ShowsTheCubeWhereAskedUntilClosed) {
   const Window window = cubeWindow();
   ASSERT_NE(window, 0u);
   EXPECT_EQ(screen_->windowsTitled("3D CUBE", cube_->pid()).size(), 1u);
-
   // The visual GLUT chose: RGBA, single-buffered, with a depth buffer.
   XVisualInfo wanted{};
   wanted.visualid = XVisualIDFromVisual(attributesOf(window).visual);
@@ -199,13 +198,11 @@ TEST_P(OnDesktop, ShowsTheCubeWhereAskedUntilClosed) {
   glXGetConfig(x(), visual.get(), GLX_DEPTH_SIZE, &config[2]);
   EXPECT_EQ((std::array{config[0], config[1]}), (std::array{1, 0}));
   EXPECT_GE(config[2], 16);
-
   const Picture before = screen_->capture(window);
   ASSERT_EQ(before.pixels.size(), 300u * 300u);
   EXPECT_EQ(watch::judge(before).problem, "") << watch::judge(before).summary();
   EXPECT_EQ(before.pixels.front(), 0ul) << "black background";
   pictureWhen(window, any, before);  // turning
-
   if (GetParam().managed) {  // what the manager reads to place its frame by its policy
     XSizeHints hints{};
     long supplied = 0;
@@ -215,7 +212,6 @@ TEST_P(OnDesktop, ShowsTheCubeWhereAskedUntilClosed) {
   } else {
     EXPECT_EQ((std::array{attributesOf(window).x, attributesOf(window).y}), (std::array{100, 100}));
   }
-
   // The class a shell matches to the installed entry's StartupWMClass; the instance, the
   // program's name as started.
   std::ifstream entry(CUBE_DESKTOP_ENTRY);
@@ -228,7 +224,6 @@ TEST_P(OnDesktop, ShowsTheCubeWhereAskedUntilClosed) {
   EXPECT_EQ("StartupWMClass=" + std::string(hint.res_class), line);
   XFree(hint.res_name);
   XFree(hint.res_class);
-
   XEvent close{};
   close.xclient.type = ClientMessage;
   close.xclient.window = window;
