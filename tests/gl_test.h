@@ -27,10 +27,6 @@ class GlTest : public ::testing::Test {
     }
   }
 
-  static std::vector<std::uint8_t> readPixels(int width, int height) {
-    return OffscreenContext::readPixels(width, height);
-  }
-
  private:
   std::optional<OffscreenContext> context_;
 };

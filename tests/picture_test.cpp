@@ -123,7 +123,7 @@ class Picture : public GlTest, public ::testing::WithParamInterface<View> {
 TEST_P(Picture, EveryPixelShowsTheNearestFace) {
   const View& view = GetParam();
   const std::array<double, 3> angles{xRotated, yRotated, zRotated};
-  const auto pixels = readPixels(view.width, view.height);
+  const auto pixels = OffscreenContext::readPixels(view.width, view.height);
   int compared = 0;
   int matching = 0;
   int cube = 0;
@@ -150,7 +150,6 @@ TEST_P(Picture, EveryPixelShowsTheNearestFace) {
   }
   EXPECT_GT(cube, view.width * view.height / 20) << "the cube should fill a good share of the picture";
   EXPECT_GE(matching, compared * 0.995) << matching << " of " << compared << " pixels match";
-
   // What the program's watchers judge: a frame of the solid cube; mirrored, none. The frame
   // itself; the ray-cast as visuals of 16 and 30 bits store it, and each as saved at 8 bits.
   std::vector<watch::Picture> pictures{watch::fromBytes(view.width, view.height, pixels.data(), 4, true)};
@@ -180,10 +179,10 @@ TEST_P(Picture, EveryPixelShowsTheNearestFace) {
 
 TEST_P(Picture, RepaintingDrawsTheSameFrameWithoutTurning) {
   const View& view = GetParam();
-  const auto first = readPixels(view.width, view.height);
+  const auto first = OffscreenContext::readPixels(view.width, view.height);
   const std::array<float, 3> angles{xRotated, yRotated, zRotated};
   DrawCube();
-  EXPECT_EQ(readPixels(view.width, view.height), first);
+  EXPECT_EQ(OffscreenContext::readPixels(view.width, view.height), first);
   EXPECT_EQ((std::array<float, 3>{xRotated, yRotated, zRotated}), angles);
 }
 

@@ -48,29 +48,23 @@ void expectProjection(const Matrix& actual, const Matrix& expected) {
 
 class Projection : public GlTest {};
 
-TEST_F(Projection, FitsAWideWindowWithAFractionalAspect) {
-  reshape(640, 480);
-  const ProjectionState state = current();
-  expectProjection(state.projection, perspective(640.0 / 480.0));
-  EXPECT_EQ(state.viewport, (std::array<GLint, 4>{0, 0, 640, 480}));
-  EXPECT_EQ(state.matrixMode, GL_MODELVIEW);
-}
-
-TEST_F(Projection, EachResizeReplacesThePreviousProjection) {
-  reshape(640, 480);
-  glMatrixMode(GL_TEXTURE);
-  reshape(300, 300);
-  const ProjectionState state = current();
-  expectProjection(state.projection, perspective(1.0));
-  EXPECT_EQ(state.viewport, (std::array<GLint, 4>{0, 0, 300, 300}));
-  EXPECT_EQ(state.matrixMode, GL_MODELVIEW);
+// Each size its own projection (a fractional aspect first) and viewport, replacing the last,
+// whatever matrix mode was left; model-view after.
+TEST_F(Projection, FitsEachSizeReplacingThePrevious) {
+  for (const auto& [width, height] : {std::array{640, 480}, std::array{300, 300}}) {
+    reshape(width, height);
+    const ProjectionState state = current();
+    expectProjection(state.projection, perspective(double(width) / double(height)));
+    EXPECT_EQ(state.viewport, (std::array<GLint, 4>{0, 0, width, height}));
+    EXPECT_EQ(state.matrixMode, GL_MODELVIEW);
+    glMatrixMode(GL_TEXTURE);
+  }
 }
 
 TEST_F(Projection, SizesWithAZeroSideChangeNothing) {
   const Matrix identity{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
   reshape(0, 200);  // before any real size: the initial identity stays
   expectProjection(current().projection, identity);
-
   reshape(400, 200);
   glMatrixMode(GL_TEXTURE);
   const ProjectionState before = current();
