@@ -1,6 +1,5 @@
-// Frame rate of the idle step against the floor of an empty frame, in real GLUT
-// windows of three sizes; then the real program's start-up time and memory, observed
-// through the preloaded frame probe. Run it on an X server (scripts/bench makes one).
+// Frame rate of the idle step against an empty frame's, in GLUT windows of three sizes; then
+// the real program's start-up and memory, through the frame probe. On an X server.
 #include <GL/freeglut.h>
 #include <X11/Xlib.h>
 #include <benchmark/benchmark.h>
@@ -95,9 +94,8 @@ class RateReporter : public benchmark::ConsoleReporter {
   std::map<std::string, std::map<std::string, double>> rates;
 };
 
-// Starts argv as every watcher starts the program, the frame probe reporting through a pipe
-// every `every` frames, and hands report(frames, ns, kB) each report until it returns false,
-// the program ends, or watch::kStill passes without a report.
+// Starts argv with the frame probe reporting every `every` frames, and hands report(frames,
+// ns, kB) each report until it returns false, the program ends, or kStill passes without one.
 template <typename Report>
 void probe(watch::Args argv, long every, Report report) {
   int fds[2];

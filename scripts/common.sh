@@ -26,9 +26,8 @@ emulator() {
 # Whether dpkg and apt-get manage packages here; elsewhere the scripts install nothing.
 debian_packages() { command -v dpkg-query >/dev/null && command -v apt-get >/dev/null; }
 
-# Whether $1 is installed for this machine's own architecture, or for all. dpkg answers a
-# line an architecture: a Multi-Arch: same package may stand for two (i386 beside amd64,
-# as Steam puts Mesa), and one installed for another architecture alone is missing here.
+# Whether $1 is installed for this machine's own architecture, or for all: one installed for
+# another alone (i386 beside amd64, as Steam puts Mesa) is missing here.
 installed() {
   local native arch status
   native=$(dpkg --print-architecture)
@@ -63,10 +62,9 @@ missing_packages() {
   done
 }
 
-# Installs what missing_packages finds, as root; otherwise prints the one line that
-# installs it, for the user to paste, and stops. Does nothing at all when nothing is
-# missing. A name apt's lists do not offer means that they are old (a normal user cannot
-# refresh them): the line then refreshes them first.
+# Installs what missing_packages finds, as root; else prints the one line that installs it,
+# and stops; nothing when nothing is missing. A name apt's lists do not offer means that
+# they are old (a normal user cannot refresh them): the line then refreshes them first.
 need_packages() {
   local missing=() refresh= i
   if ! debian_packages; then

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Makes the release with scripts/package and checks it as a distribution would: the .deb's
-# files, dependencies and metadata; the tarball building, testing and installing offline;
-# one version throughout; the unpacked program's picture.
-# Usage: package_test.sh SOURCE_DIR CUBE_WATCH
+# Makes the release with scripts/package and checks it as a distribution would: the .deb's files,
+# dependencies and metadata; the tarball building, testing and installing offline; one version
+# throughout; the unpacked program's picture. Usage: package_test.sh SOURCE_DIR CUBE_WATCH
 set -euo pipefail
 source "$1/scripts/common.sh"
 work=$(mktemp -d)
@@ -29,16 +28,9 @@ version=$(dpkg-deb -f "$deb" Version)
 tarball="$work/release/cube-$version.tar.gz"
 
 id=example.cube.Cube
-expected="./usr/bin/cube
-./usr/share/applications/$id.desktop
-./usr/share/doc/cube/changelog.gz
-./usr/share/doc/cube/copyright
-./usr/share/icons/hicolor/128x128/apps/$id.png
-./usr/share/icons/hicolor/256x256/apps/$id.png
-./usr/share/icons/hicolor/48x48/apps/$id.png
-./usr/share/icons/hicolor/64x64/apps/$id.png
-./usr/share/man/man6/cube.6.gz
-./usr/share/metainfo/$id.metainfo.xml"
+data=./usr/share # in the order the listings below sort to
+expected=$(printf '%s\n' ./usr/bin/cube $data/applications/$id.desktop $data/doc/cube/{changelog.gz,copyright} \
+  $data/icons/hicolor/{128x128,256x256,48x48,64x64}/apps/$id.png $data/man/man6/cube.6.gz $data/metainfo/$id.metainfo.xml)
 diff <(echo "$expected") <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sort)
 
 # Every library the program links, by the package that holds it here, either freeglut.

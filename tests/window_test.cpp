@@ -86,9 +86,8 @@ class ProgramWindow : public ::testing::Test {
   std::unique_ptr<watch::Watcher> watcher_;
 };
 
-// GLUT's default size, or a usable one from -geometry: the program's own guard takes a
-// side below 1 or past 16,384 back to the default. A display GLUT cannot open ends the
-// program with GLUT's message, never by a signal.
+// GLUT's default size, or a usable one from -geometry (the program's guard takes a side below 1
+// or past 16,384 back to it). A display GLUT cannot open ends it with GLUT's message, no signal.
 TEST_F(ProgramWindow, OpensOneWindowAtItsPlaceSizedByGlutOrItsDefault) {
   const std::vector<std::pair<Args, std::array<int, 2>>> cases{{{}, {300, 300}},
                                                                {{"-geometry", "640x480"}, {640, 480}},
@@ -129,9 +128,8 @@ TEST_F(ProgramWindow, FitsThePictureAfterAResizeStorm) {
   }
   XResizeWindow(x(), window, 400, 300);
   XSync(x(), False);
-  // Frames at the storm's big sizes are slow in a software renderer: wait for one drawn for
-  // this size. Frames drawn for sizes before may come first (two each time here); a program
-  // that has lost the window's size shows nothing else, and fails at once.
+  // Wait for a frame drawn for this size: some drawn for sizes before may come first (two
+  // each time here); a program that has lost the window's size shows nothing else.
   const Picture fitted = watcher_->judged(
       window, [](const watch::Judgement& judgement) { return judgement.problem.empty(); }, 10);
   ASSERT_FALSE(fitted.empty()) << watcher_->why();
@@ -203,7 +201,8 @@ TEST_P(OnDesktop, ShowsTheCubeWhereAskedUntilClosed) {
   EXPECT_EQ(watch::judge(before).problem, "") << watch::judge(before).summary();
   EXPECT_EQ(before.pixels.front(), 0ul) << "black background";
   pictureWhen(window, any, before);  // turning
-  if (GetParam().managed) {  // what the manager reads to place its frame by its policy
+  // Where it asked: what a manager reads to place its frame by its policy; else its place.
+  if (GetParam().managed) {
     XSizeHints hints{};
     long supplied = 0;
     ASSERT_NE(XGetWMNormalHints(x(), window, &hints, &supplied), 0);

@@ -1,6 +1,5 @@
-// Draws one frame of the cube, as the program draws it, at given angles and writes it
-// to standard output as a binary PPM image: render_cube SIZE X_DEGREES Y_DEGREES.
-// The icons and the animated preview are made from it.
+// One frame of the cube, as the program draws it, at given angles, as a binary PPM image on
+// standard output, for the icons and the preview: render_cube SIZE X_DEGREES Y_DEGREES.
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>

@@ -1,8 +1,7 @@
-// cube-watch: the program seen from outside, through its X server, for the scripts.
-// show: waits for the window to show the cube (watch/watcher.h), saves and prints what it
-// saw, and exits 0; else says what it saw, and exits 1. resize: resizes the window through
-// six shapes, one every 3 s, and exits 0 if the program lasts. judge: a PNG's verdict.
-// --probe EVERY preloads the frame probe, writing to this process's descriptor 3.
+// cube-watch, the program seen from outside for the scripts. show: waits for the window to
+// show the cube (watch/watcher.h), saves and prints what it saw, and exits 0; else says so,
+// and exits 1. resize: resizes the window through six shapes, one every 3 s; 0 if the
+// program lasts. judge: a PNG's verdict. --probe EVERY: the frame probe, on descriptor 3.
 #include <png.h>
 
 #include <array>
@@ -63,7 +62,7 @@ struct Watched {
   Window window() {
     const Window found = screen.x() != nullptr ? watcher.awaitWindow() : 0;
     if (found == 0) {
-      std::fprintf(stderr, "no \"3D CUBE\" window showed a frame on \"%s\": %s\n", display.c_str(),
+      std::fprintf(stderr, "no \"3D CUBE\" window of its own showed a frame on \"%s\": %s\n", display.c_str(),
                    screen.x() == nullptr ? "cannot open that X display" : watcher.why().c_str());
     }
     return found;
@@ -87,17 +86,16 @@ int show(const std::string& png, const watch::Launch& launch) {
     return 1;
   }
   const watch::Judgement judgement = watch::judge(picture);
-  const bool saved = png.empty() || savePng(picture, png);
-  if (judgement.showsCube() && saved) {
+  if (!png.empty() && !savePng(picture, png)) {
+    std::fprintf(stderr, "cube-watch: could not write %s\n", png.c_str());
+    return 1;
+  }
+  if (judgement.showsCube()) {
     std::printf("%s\n", judgement.summary().c_str());
     return 0;
   }
-  if (!saved) {
-    std::fprintf(stderr, "cube-watch: could not write %s\n", png.c_str());
-  } else {
-    std::fprintf(stderr, "the window did not show the cube: %s: %s%s\n", judgement.summary().c_str(),
-                 judgement.problem.c_str(), png.empty() ? "" : (" (in " + png + ")").c_str());
-  }
+  std::fprintf(stderr, "the window did not show the cube: %s: %s%s\n", judgement.summary().c_str(),
+               judgement.problem.c_str(), png.empty() ? "" : (" (in " + png + ")").c_str());
   return 1;
 }
 
@@ -107,15 +105,13 @@ int resize(int seconds, const watch::Launch& launch) {
   if (window == 0) {
     return 1;
   }
-  const std::array<std::array<unsigned, 2>, 6> sizes{
-      {{640, 480}, {1, 1}, {300, 300}, {1024, 200}, {200, 1024}, {800, 600}}};
-  std::size_t next = 0;
-  for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-       std::chrono::steady_clock::now() < end && watched.program.running();
-       std::this_thread::sleep_for(std::chrono::seconds(3))) {
-    XResizeWindow(watched.screen.x(), window, sizes[next][0], sizes[next][1]);
+  const std::vector<std::array<unsigned, 2>> sizes{{640, 480},  {1, 1},      {300, 300},
+                                                   {1024, 200}, {200, 1024}, {800, 600}};
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (std::size_t next = 0; std::chrono::steady_clock::now() < end && watched.program.running(); ++next) {
+    XResizeWindow(watched.screen.x(), window, sizes[next % sizes.size()][0], sizes[next % sizes.size()][1]);
     XFlush(watched.screen.x());
-    next = (next + 1) % sizes.size();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
   }
   const bool lasted = watched.program.running();
   std::printf("after %d s of resizes, the program %s\n", seconds, lasted ? "still runs" : "has ended");

@@ -1,7 +1,6 @@
-// Preloaded into the real program by the benchmark and the soak (never linked
-// into it): wraps glFlush, which ends every frame, and reports to the file descriptor
-// named by CUBE_PROBE_FD one line "frames monotonic-ns resident-kB" after the first
-// frame and after every CUBE_PROBE_EVERY frames (default 10000).
+// Preloaded into the real program by the benchmark and the soak: wraps glFlush, which ends
+// every frame, and writes to descriptor CUBE_PROBE_FD "frames monotonic-ns resident-kB"
+// after the first frame and every CUBE_PROBE_EVERY (default 10000).
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -14,11 +13,8 @@ namespace {
 // statm's second field: resident pages.
 long residentKilobytes() {
   long pages = -1;
-  FILE* statm = std::fopen("/proc/self/statm", "r");
-  if (statm != nullptr && std::fscanf(statm, "%*d %ld", &pages) != 1) {
-    pages = -1;
-  }
-  if (statm != nullptr) {
+  if (FILE* statm = std::fopen("/proc/self/statm", "r"); statm != nullptr) {
+    pages = std::fscanf(statm, "%*d %ld", &pages) == 1 ? pages : -1;
     std::fclose(statm);
   }
   return pages < 0 ? -1 : pages * (sysconf(_SC_PAGESIZE) / 1024);

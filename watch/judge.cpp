@@ -11,10 +11,9 @@
 namespace watch {
 namespace {
 
-// Each value a face colour (0 to 5) or black (kNoFace) may take in this picture, sorted:
-// a channel c in [0, 1] as a visual of this depth or of a coarser one, down to 5 bits (a
-// 16-bit visual's red), stores it, c top rounded either way, as orange's green half falls
-// between two steps; then carried to this depth, as a picture saved from a 16-bit desktop.
+// Each value a face colour (0 to 5) or black (kNoFace) may take here, sorted: each channel
+// c as a visual of this depth or a coarser one, to 5 bits, stores it (c top, rounded either
+// way: orange's green half), carried to this depth, as a picture saved from a 16-bit one.
 std::vector<std::pair<unsigned long, std::size_t>> palette(const Picture& p) {
   std::vector<std::pair<unsigned long, std::size_t>> values;
   const unsigned long finest = std::max({top(p.red), top(p.green), top(p.blue)});
@@ -65,10 +64,9 @@ bool fitsTheWindow(const Box& box, int width, int height) {
   const double x = width / 2.0;
   const double y = height / 2.0;
   // Edges between pixels: the box's right edge is box.right + 1.
-  return !box.empty() && box.left >= x - outer && box.right + 1 <= x + outer && box.top >= y - outer &&
-         box.bottom + 1 <= y + outer && box.left <= std::max(0.0, x - inner) &&
-         box.right + 1 >= std::min(double(width), x + inner) && box.top <= std::max(0.0, y - inner) &&
-         box.bottom + 1 >= std::min(double(height), y + inner);
+  return box.left >= x - outer && box.right + 1 <= x + outer && box.top >= y - outer && box.bottom + 1 <= y + outer &&
+         box.left <= std::max(0.0, x - inner) && box.right + 1 >= std::min(double(width), x + inner) &&
+         box.top <= std::max(0.0, y - inner) && box.bottom + 1 >= std::min(double(height), y + inner);
 }
 
 }  // namespace

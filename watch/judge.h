@@ -10,7 +10,6 @@ namespace watch {
 // A bounding box in pixels, edges inclusive: left > right where there is nothing in it.
 struct Box {
   int left, top, right, bottom;
-  bool empty() const { return left > right; }
 };
 
 // What a picture shows of the cube, as one frame of a solid cube would.

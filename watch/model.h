@@ -5,10 +5,9 @@
 
 namespace watch {
 
-// The cube as the judges know it, written apart from the program so that they check it
-// rather than repeat it. Face f lies on the side (f % 2 ? + : -) of axis f / 2 (X, Y, Z),
-// so its outward normal follows from its index, and f ^ 1 is the face opposite it.
-// Colours are red, green and blue in [0, 1].
+// The cube as the judges know it, apart from the program, so that they check it rather than
+// repeat it. Face f lies on the side (f % 2 ? + : -) of axis f / 2 (X, Y, Z): its outward
+// normal follows from its index, and f ^ 1 is opposite it. Colours: red, green, blue in [0, 1].
 struct Rgb {
   double r, g, b;
 };

@@ -175,9 +175,8 @@ Desktop::Desktop(const std::string& script, const std::string& kind, const std::
   if (pipe2(said, O_CLOEXEC) != 0) {
     return;
   }
-  // Its complaints go to this process's standard error. A sanitizer run's preload is for
-  // the program under test, not for the desktop's servers. TERM, when this process ends,
-  // lets it remove its folder and the server's socket.
+  // Its complaints go to this process's standard error; no sanitizer preload for its servers.
+  // TERM, when this process ends, lets it remove its folder and the server's socket.
   Launch launch;
   launch.argv = {script, kind, screen};
   launch.environment = {"LD_PRELOAD"};

@@ -9,9 +9,9 @@
 
 namespace watch {
 
-// How long a program has to end once told to (TERM; valgrind writes its summary) or closed.
+// How long a program or desktop has to end once told to (TERM; valgrind writes its summary)
+// or closed; and a desktop to say where it serves (scripts/desktop's own 45 s, and a margin).
 constexpr std::chrono::seconds kStopPatience{30};
-// How long a desktop has to say where it serves: scripts/desktop's own 45 s, and a margin.
 constexpr std::chrono::seconds kDesktopPatience{60};
 
 using Args = std::vector<std::string>;

@@ -23,7 +23,7 @@ pid_t makerOf(Display* x, Window window) {
 
 Screen::Screen(const std::string& display) {
   XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-  x_ = display.empty() ? nullptr : XOpenDisplay(display.c_str());
+  x_.reset(display.empty() ? nullptr : XOpenDisplay(display.c_str()));
 }
 
 std::vector<Window> Screen::windowsTitled(const std::string& title, pid_t maker, Window under) const {
@@ -32,13 +32,13 @@ std::vector<Window> Screen::windowsTitled(const std::string& title, pid_t maker,
   Window* children = nullptr;
   unsigned count = 0;
   std::vector<Window> found;
-  if (XQueryTree(x_, under != 0 ? under : DefaultRootWindow(x_), &root, &parent, &children, &count) == 0) {
+  if (XQueryTree(x(), under != 0 ? under : DefaultRootWindow(x()), &root, &parent, &children, &count) == 0) {
     return found;
   }
   for (unsigned i = 0; i < count; ++i) {
     char* name = nullptr;
-    if (XFetchName(x_, children[i], &name) != 0 && name != nullptr) {
-      if (title == name && makerOf(x_, children[i]) == maker) {
+    if (XFetchName(x(), children[i], &name) != 0 && name != nullptr) {
+      if (title == name && makerOf(x(), children[i]) == maker) {
         found.push_back(children[i]);
       }
       XFree(name);
@@ -52,7 +52,7 @@ std::vector<Window> Screen::windowsTitled(const std::string& title, pid_t maker,
 
 XWindowAttributes Screen::attributesOf(Window window) const {
   XWindowAttributes attributes{};
-  XGetWindowAttributes(x_, window, &attributes);
+  XGetWindowAttributes(x(), window, &attributes);
   return attributes;
 }
 
@@ -62,7 +62,7 @@ Picture Screen::capture(Window window) const {
   if (a.map_state != IsViewable || a.visual == nullptr) {
     return picture;
   }
-  XImage* image = XGetImage(x_, window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+  XImage* image = XGetImage(x(), window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
   if (image == nullptr) {
     return picture;
   }

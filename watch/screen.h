@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,21 +12,12 @@
 
 namespace watch {
 
-// A connection to an X server, seeing the program from outside as any client would. An
-// X error (asking after a window that has gone) is left to the caller's checks: Xlib
-// must not end the process for it.
+// A connection to an X server, seeing the program as any client would. An X error (a window
+// gone) is left to the caller's checks: Xlib must not end the process for it.
 class Screen {
  public:
   explicit Screen(const std::string& display);
-  ~Screen() {
-    if (x_ != nullptr) {
-      XCloseDisplay(x_);
-    }
-  }
-  Screen(const Screen&) = delete;
-  Screen& operator=(const Screen&) = delete;
-
-  Display* x() const { return x_; }
+  Display* x() const { return x_.get(); }
 
   // Those of the process `maker`, as the X server knows its clients (not as they say),
   // in the whole tree: a window manager puts the program's window in a frame.
@@ -35,7 +27,7 @@ class Screen {
   Picture capture(Window window) const;
 
  private:
-  Display* x_ = nullptr;
+  std::unique_ptr<Display, int (*)(Display*)> x_{nullptr, XCloseDisplay};
 };
 
 }  // namespace watch

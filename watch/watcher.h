@@ -10,9 +10,8 @@
 
 namespace watch {
 
-// A watcher's patience follows the program's progress, not the clock: its start, its
-// window coming, each new picture there. A wait fails when the program ends, when kStill
-// passes with no progress, or after kMostPictures new pictures without what it waits for.
+// A watcher's patience follows the program's progress (its start, its window, each new picture
+// there): a wait fails when it ends, kStill passes without progress, or after kMostPictures.
 constexpr std::chrono::seconds kStill{60};
 // Each new picture is at least one new frame: 5,000 frames turn the cube 100 degrees about
 // X and 50 about Y, and it shows three faces from about the 1,200th on.
@@ -27,9 +26,8 @@ class Watcher {
   Window awaitWindow();
   // The first new picture (not `last`) that is wanted; empty if the wait failed.
   Picture until(Window shown, const std::function<bool(const Picture&)>& wanted, Picture last = {});
-  // Until a picture's judgement is wanted, or `inARow` pictures in a row cannot be a frame
-  // of the cube (one may be caught half drawn): that picture, for the caller to judge;
-  // empty if the wait failed.
+  // Until a picture's judgement is wanted, or `inARow` in a row cannot be a frame of the cube
+  // (one may be caught half drawn): that picture, for the caller to judge; empty on failure.
   Picture judged(Window shown, const std::function<bool(const Judgement&)>& wanted, int inARow = 2);
   // Until a picture shows the cube well (Judgement::showsCube), as judged() waits.
   Picture cube(Window shown) {
